@@ -1,0 +1,139 @@
+#include "core/app/application.h"
+
+#include "core/app/control_names.h"
+#include "core/app/date_texts.h"
+#include "core/app/product_files.h"
+#include "core/app/product_loaders.h"
+#include "core/app/record_caption.h"
+#include "platform/text_codec.h"
+
+namespace tovakin::app {
+
+Application::Application(AppOptions options, AppServices services)
+    : m_options(std::move(options)),
+      m_services(services),
+      m_controls(mainWindowControls(),
+                 [this](std::string_view text) { return platform::utf8ToGbk(m_options.endpoints.expand(text)); }),
+      m_backup(m_products, m_controls, m_progress, [this] { return dayFilePath(); },
+               [this] { setTimer(names::backupTimer, 0); }) {
+    m_loop.setTimerHandler(std::string(names::captionTimer), [this] { refreshRecordCaption(); });
+    m_loop.setTimerHandler(std::string(names::backupTimer), [this] { m_backup.check(); });
+    m_doubleClickHandlers.emplace(names::productTable, [this] { copySelectedPromotionLink(); });
+}
+
+Application::~Application() { close(); }
+
+std::string Application::versionText() const {
+    std::lock_guard lock(m_mutex);
+    return m_versionText;
+}
+
+void Application::start() {
+    std::lock_guard lock(m_mutex);
+    if (m_appThread.joinable() || m_closed) {
+        return;
+    }
+    m_loop.post([this] { onCreated(); });
+    m_appThread = std::jthread([this] { m_loop.run(); });
+}
+
+void Application::waitUntilLoaded() {
+    m_loop.invoke([] {});  // the created handler was posted first, so it has run
+    std::lock_guard lock(m_mutex);
+    if (m_dayFileLoader.joinable()) {
+        m_dayFileLoader.join();
+    }
+}
+
+void Application::close() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed) {
+            return;
+        }
+        m_closed = true;
+    }
+    if (m_appThread.joinable()) {
+        m_loop.invoke([this] { onWillBeDestroyed(); });
+    } else {
+        onWillBeDestroyed();
+    }
+    m_loop.quit();
+    std::lock_guard lock(m_mutex);
+    if (m_appThread.joinable()) {
+        m_appThread.join();
+    }
+    m_dayFileLoader.request_stop();
+    if (m_dayFileLoader.joinable()) {
+        m_dayFileLoader.join();
+    }
+}
+
+void Application::click(std::string_view controlName) {
+    m_loop.post([this, name = std::string(controlName)] {
+        // A hidden or disabled control cannot be clicked.
+        const ControlId id = m_controls.id(name);
+        if (!m_controls.enabled(id) || !m_controls.visible(id)) {
+            return;
+        }
+        if (const auto handler = m_clickHandlers.find(name); handler != m_clickHandlers.end()) {
+            handler->second();
+        }
+    });
+}
+
+void Application::doubleClick(std::string_view controlName) {
+    m_loop.post([this, name = std::string(controlName)] {
+        if (const auto handler = m_doubleClickHandlers.find(name); handler != m_doubleClickHandlers.end()) {
+            handler->second();
+        }
+    });
+}
+
+void Application::setTimer(std::string_view timerName, int milliseconds) {
+    m_controls.setTimerPeriod(m_controls.id(timerName), milliseconds);
+    m_loop.setTimerPeriod(std::string(timerName), milliseconds);
+}
+
+std::filesystem::path Application::dayFilePath() const {
+    return daily_data_file::pathFor(m_options.runDirectory, m_services.clock.now());
+}
+
+void Application::onCreated() {
+    // The themed look is the toolkit's own; nothing to switch on here.
+    {
+        std::lock_guard lock(m_mutex);
+        m_versionText = std::string(kVersionText);
+    }
+    m_controls.setText(names::window, "Tovakin-" + std::string(kVersionText));
+
+    const std::filesystem::path dayFile = dayFilePath();
+    std::error_code ec;
+    if (std::filesystem::exists(dayFile, ec)) {
+        m_controls.setEnabled(names::findChatWindowsButton, true);
+        std::lock_guard lock(m_mutex);
+        m_dayFileLoader = std::jthread([this, dayFile](std::stop_token stop) {
+            loadDailyDataFile(dayFile, m_products, m_controls, kVersionText, stop);
+        });
+    } else {
+        loadCollectionFile(collection_file::pathIn(m_options.runDirectory), m_products);
+    }
+}
+
+void Application::onWillBeDestroyed() {
+    // The broadcast workers are ended here once the broadcast exists; every
+    // other thread ends with the process.
+}
+
+void Application::refreshRecordCaption() {
+    m_controls.setText(names::window, recordCountCaption(versionText(), m_products.rowCount()));
+}
+
+void Application::copySelectedPromotionLink() {
+    const int selected = m_controls.selectedIndex(m_controls.id(names::productTable));
+    const std::string link =
+        selected < 0 ? std::string() : m_products.cell(static_cast<std::size_t>(selected), kLinkColumn);
+    m_services.clipboard.setText(link);
+}
+
+}  // namespace tovakin::app

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "core/app/control_registry.h"
+#include "core/app/daily_backup.h"
+#include "core/app/endpoints.h"
+#include "core/app/enrichment_progress.h"
+#include "core/app/event_loop.h"
+#include "core/app/product_table.h"
+#include "platform/clipboard.h"
+#include "platform/clock.h"
+
+// The running program without its window: the controls' state, the product
+// table, the app thread with its timers, and the handlers of the window's
+// events. The GUI shows this state and forwards the operator's clicks; the
+// command line and the tests drive it directly.
+namespace tovakin::app {
+
+struct AppServices {
+    platform::Clock& clock;
+    platform::Clipboard& clipboard;
+};
+
+struct AppOptions {
+    std::filesystem::path runDirectory;
+    Endpoints endpoints;
+};
+
+class Application {
+public:
+    Application(AppOptions options, AppServices services);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    ControlRegistry& controls() { return m_controls; }
+    ProductTable& products() { return m_products; }
+    EventLoop& loop() { return m_loop; }
+    EnrichmentProgress& enrichmentProgress() { return m_progress; }
+    const std::filesystem::path& runDirectory() const { return m_options.runDirectory; }
+    std::string versionText() const;
+
+    // Starts the app thread and runs the window's created handler on it.
+    void start();
+    // Waits until the created handler has run and the day-file loader (if it
+    // was started) has finished.
+    void waitUntilLoaded();
+    // Runs the will-be-destroyed handler and ends the app thread. Idempotent.
+    void close();
+
+    // Events of the window, from any thread; the handlers run on the app thread.
+    void click(std::string_view controlName);
+    void doubleClick(std::string_view controlName);
+
+    // Starts (period > 0) or stops (0) a timer of the window.
+    void setTimer(std::string_view timerName, int milliseconds);
+
+    // The day's data file for the current date.
+    std::filesystem::path dayFilePath() const;
+
+    // Handlers, public so that tests can run them on their own.
+    void onCreated();
+    void onWillBeDestroyed();
+    void refreshRecordCaption();
+    void copySelectedPromotionLink();
+    DailyBackup& backup() { return m_backup; }
+
+private:
+    using Handler = std::function<void()>;
+
+    AppOptions m_options;
+    AppServices m_services;
+    ControlRegistry m_controls;
+    ProductTable m_products;
+    EnrichmentProgress m_progress;
+    EventLoop m_loop;
+    DailyBackup m_backup;
+    std::map<std::string, Handler, std::less<>> m_clickHandlers;
+    std::map<std::string, Handler, std::less<>> m_doubleClickHandlers;
+
+    mutable std::mutex m_mutex;
+    std::string m_versionText;
+    std::jthread m_appThread;
+    std::jthread m_dayFileLoader;
+    bool m_closed = false;
+};
+
+}  // namespace tovakin::app

@@ -1,0 +1,36 @@
+#include "core/app/endpoints.h"
+
+namespace tovakin::app {
+
+Endpoints::Endpoints()
+    : m_hosts{
+          {"affiliate-web-host", "www.alimama.com"},
+          {"item-info-host", "www.tkzhushou.com"},
+          {"usite-host", "uz.taobao.com"},
+      } {}
+
+std::string Endpoints::host(std::string_view name) const {
+    const auto found = m_hosts.find(name);
+    return found == m_hosts.end() ? std::string() : found->second;
+}
+
+void Endpoints::setHost(std::string_view name, std::string host) { m_hosts[std::string(name)] = std::move(host); }
+
+std::string Endpoints::expand(std::string_view text) const {
+    std::string out;
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t open = text.find("${", pos);
+        const std::size_t close = open == std::string_view::npos ? open : text.find('}', open);
+        if (close == std::string_view::npos) {
+            out += text.substr(pos);
+            return out;
+        }
+        out += text.substr(pos, open - pos);
+        const auto found = m_hosts.find(text.substr(open + 2, close - open - 2));
+        out += found != m_hosts.end() ? std::string_view(found->second) : text.substr(open, close + 1 - open);
+        pos = close + 1;
+    }
+}
+
+}  // namespace tovakin::app

@@ -1,0 +1,72 @@
+#include "gui/gui_main.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <iostream>
+
+#include "core/app/application.h"
+#include "core/app/run_directory.h"
+#include "gui/main_window.h"
+#include "platform/qt/qt_clipboard.h"
+
+namespace tovakin::gui {
+
+int runGui(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tovakin"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tovakin: collect, complete and broadcast products"));
+    parser.addHelpOption();
+    const QCommandLineOption runDirOption(QStringLiteral("run-dir"),
+                                          QStringLiteral("Directory of the program's files."),
+                                          QStringLiteral("DIR"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"), QStringLiteral("Save a picture of the screen once the table is loaded, then quit."),
+        QStringLiteral("FILE"));
+    parser.addOption(runDirOption);
+    parser.addOption(screenshotOption);
+    parser.process(qtApp);
+
+    std::optional<std::filesystem::path> requested;
+    if (parser.isSet(runDirOption)) {
+        requested = parser.value(runDirOption).toStdString();
+    }
+    const app::RunDirectory runDirectory = app::resolveRunDirectory(requested);
+    if (!runDirectory.error.empty()) {
+        std::cerr << "tovakin: " << runDirectory.error << "\n";
+        return 1;
+    }
+
+    platform::SystemClock clock;
+    platform::QtClipboard clipboard;
+    app::Application application({runDirectory.path, {}}, {clock, clipboard});
+    MainWindow window(application);
+    window.show();
+    application.start();
+
+    if (parser.isSet(screenshotOption)) {
+        const QString file = parser.value(screenshotOption);
+        QTimer::singleShot(0, &window, [&] {
+            application.waitUntilLoaded();
+            // Let the window show what the loader put in the table.
+            QTimer::singleShot(1500, &window, [&, file] {
+                window.applyPendingChanges();
+                QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+                const bool saved = screen && screen->grabWindow(0).save(file);
+                std::cerr << (saved ? "screenshot saved: " : "could not save screenshot: ") << file.toStdString()
+                          << "\n";
+                window.close();
+            });
+        });
+    }
+    const int status = QApplication::exec();
+    application.close();
+    return status;
+}
+
+}  // namespace tovakin::gui
