@@ -28,7 +28,7 @@ constexpr int kDayEntries = 10000;
 constexpr int kFlushEvery = 1000;
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "tovakin-bench-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
@@ -46,7 +46,7 @@ class TempDir {
 
     const fs::path& path() const { return m_path; }
 
-  private:
+private:
     fs::path m_path;
 };
 

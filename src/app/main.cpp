@@ -1,3 +1,5 @@
 #include "gui/gui_main.h"
 
-int main(int argc, char** argv) { return tovakin::gui::runGui(argc, argv); }
+int main(int argc, char** argv) {
+    return tovakin::gui::runGui(argc, argv);
+}

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTabBar>
 #include <QTimer>
 #include <iostream>
 
@@ -26,10 +27,15 @@ int runGui(int argc, char** argv) {
                                           QStringLiteral("Directory of the program's files."),
                                           QStringLiteral("DIR"));
     const QCommandLineOption screenshotOption(
-        QStringLiteral("screenshot"), QStringLiteral("Save a picture of the screen once the table is loaded, then quit."),
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the screen once the table is loaded, then quit."),
         QStringLiteral("FILE"));
+    const QCommandLineOption pageOption(QStringLiteral("page"),
+                                        QStringLiteral("Open the window on this tab page."),
+                                        QStringLiteral("CAPTION"));
     parser.addOption(runDirOption);
     parser.addOption(screenshotOption);
+    parser.addOption(pageOption);
     parser.process(qtApp);
 
     std::optional<std::filesystem::path> requested;
@@ -46,6 +52,13 @@ int runGui(int argc, char** argv) {
     platform::QtClipboard clipboard;
     app::Application application({runDirectory.path, {}}, {clock, clipboard});
     MainWindow window(application);
+    if (parser.isSet(pageOption)) {
+        for (int i = 0; i < window.tabBar()->count(); ++i) {
+            if (window.tabBar()->tabText(i) == parser.value(pageOption)) {
+                window.tabBar()->setCurrentIndex(i);
+            }
+        }
+    }
     window.show();
     application.start();
 
@@ -58,8 +71,8 @@ int runGui(int argc, char** argv) {
                 window.applyPendingChanges();
                 QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
                 const bool saved = screen && screen->grabWindow(0).save(file);
-                std::cerr << (saved ? "screenshot saved: " : "could not save screenshot: ") << file.toStdString()
-                          << "\n";
+                std::cerr << (saved ? "screenshot saved: " : "could not save screenshot: ")
+                          << file.toStdString() << "\n";
                 window.close();
             });
         });

@@ -89,7 +89,9 @@ MainWindow::MainWindow(app::Application& application, QWidget* parent)
     }
 }
 
-MainWindow::~MainWindow() { m_controls.removeListener(m_listenerToken); }
+MainWindow::~MainWindow() {
+    m_controls.removeListener(m_listenerToken);
+}
 
 QWidget* MainWindow::widgetOf(std::string_view name) const {
     return m_controls.contains(name) ? m_widgets[m_controls.id(name)] : nullptr;
@@ -175,6 +177,7 @@ QWidget* MainWindow::createWidget(const app::ControlSpec& spec, QWidget* parent)
             view->setSelectionBehavior(QAbstractItemView::SelectRows);
             view->setSelectionMode(QAbstractItemView::SingleSelection);
             view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            view->header()->setStretchLastSection(false);
             if (spec.name == app::names::productTable) {
                 m_productModel = new ProductTableModel(m_app.products(), spec.columns, view);
                 view->setModel(m_productModel);
@@ -200,6 +203,9 @@ QWidget* MainWindow::createWidget(const app::ControlSpec& spec, QWidget* parent)
             frame->setFrameShape(QFrame::StyledPanel);
             frame->setAlignment(Qt::AlignCenter);
             frame->setWordWrap(true);
+            // A browser placed partly outside its panel shows only the part
+            // under the panel; keep the address in that part.
+            frame->setContentsMargins(std::max(0, -spec.geometry.x), std::max(0, -spec.geometry.y), 0, 0);
             return frame;
         }
     }

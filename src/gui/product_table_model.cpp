@@ -17,7 +17,9 @@ ProductTableModel::ProductTableModel(app::ProductTable& table, std::span<const a
     applyPendingChanges();
 }
 
-ProductTableModel::~ProductTableModel() { m_table.removeListener(m_listenerToken); }
+ProductTableModel::~ProductTableModel() {
+    m_table.removeListener(m_listenerToken);
+}
 
 void ProductTableModel::enqueue(const app::ProductTableChange& change) {
     std::lock_guard lock(m_pendingMutex);
@@ -30,8 +32,9 @@ void ProductTableModel::enqueue(const app::ProductTableChange& change) {
 
 int ProductTableModel::mirrorIndexOf(app::RowId id) const {
     // Identities grow with the index, as in the table itself.
-    const auto found = std::lower_bound(m_rows.begin(), m_rows.end(), id,
-                                        [](const MirrorRow& row, app::RowId wanted) { return row.id < wanted; });
+    const auto found =
+        std::lower_bound(m_rows.begin(), m_rows.end(), id,
+                         [](const MirrorRow& row, app::RowId wanted) { return row.id < wanted; });
     return (found != m_rows.end() && found->id == id) ? static_cast<int>(found - m_rows.begin()) : -1;
 }
 
@@ -87,7 +90,8 @@ QVariant ProductTableModel::data(const QModelIndex& index, int role) const {
         index.row() >= static_cast<int>(m_rows.size()) || index.column() >= app::kProductColumnCount) {
         return {};
     }
-    return fromGbk(m_rows[static_cast<std::size_t>(index.row())].cells[static_cast<std::size_t>(index.column())]);
+    return fromGbk(
+        m_rows[static_cast<std::size_t>(index.row())].cells[static_cast<std::size_t>(index.column())]);
 }
 
 QVariant ProductTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

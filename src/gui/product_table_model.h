@@ -17,7 +17,8 @@ namespace tovakin::gui {
 class ProductTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    ProductTableModel(app::ProductTable& table, std::span<const app::ColumnSpec> columns, QObject* parent = nullptr);
+    ProductTableModel(app::ProductTable& table, std::span<const app::ColumnSpec> columns,
+                      QObject* parent = nullptr);
     ~ProductTableModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;

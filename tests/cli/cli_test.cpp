@@ -94,7 +94,8 @@ TEST(Cli, ControlsStartsHeadlessAndPrintsEveryControl) {
     testing::TempDir dir;
     const std::string day = (dir / "2014-8-16.txt").string();
     cli({"profile", "set", day, "数量", "数量", "1"});
-    cli({"profile", "set", day, "详细信息", "1", "7-分割线-9.90-分割线-p-分割线-5%-分割线-衬衫-分割线-http://s.click/7"});
+    cli({"profile", "set", day, "详细信息", "1",
+         "7-分割线-9.90-分割线-p-分割线-5%-分割线-衬衫-分割线-http://s.click/7"});
     const Result result = cli({"controls", "--run-dir", dir.path().string(), "--now", "2014-08-16 10:00:00"});
     ASSERT_EQ(result.status, 0) << result.out;
     const auto all = lines(result.out);
@@ -108,8 +109,9 @@ TEST(Cli, ControlsStartsHeadlessAndPrintsEveryControl) {
         }
         return std::string();
     };
-    EXPECT_NE(find("超级列表框1").find("\"rows\":[[\"7\",\"9.90\",\"p\",\"5%\",\"衬衫\",\"http://s.click/7\"]]"),
-              std::string::npos);
+    EXPECT_NE(
+        find("超级列表框1").find("\"rows\":[[\"7\",\"9.90\",\"p\",\"5%\",\"衬衫\",\"http://s.click/7\"]]"),
+        std::string::npos);
     EXPECT_NE(find("按钮_获取句柄").find("\"enabled\":true"), std::string::npos);
     EXPECT_NE(find("按钮3").find("\"visible\":false"), std::string::npos);
     EXPECT_NE(find("进度条1").find("\"progressMax\":1,\"progressPosition\":1"), std::string::npos);
@@ -119,7 +121,8 @@ TEST(Cli, AnUnusableRunDirectoryIsAClearError) {
     testing::TempDir dir;
     testing::writeFile(dir / "file", "x");
     // /proc takes no new files, not even from root.
-    for (const std::string& runDir : {(dir / "missing").string(), (dir / "file").string(), std::string("/proc")}) {
+    for (const std::string& runDir :
+         {(dir / "missing").string(), (dir / "file").string(), std::string("/proc")}) {
         const Result result = cli({"controls", "--run-dir", runDir});
         EXPECT_EQ(result.status, 1) << runDir;
         EXPECT_EQ(lines(result.out).size(), 1u) << result.out;

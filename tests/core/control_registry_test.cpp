@@ -11,7 +11,8 @@ namespace tovakin::app {
 namespace {
 
 ControlRegistry mainWindowRegistry() {
-    return ControlRegistry(mainWindowControls(), [](std::string_view text) { return platform::utf8ToGbk(text); });
+    return ControlRegistry(mainWindowControls(),
+                           [](std::string_view text) { return platform::utf8ToGbk(text); });
 }
 
 TEST(ControlTable, PagesInOrderAndEveryParentDeclaredFirst) {
@@ -27,7 +28,8 @@ TEST(ControlTable, PagesInOrderAndEveryParentDeclaredFirst) {
         }
         EXPECT_TRUE(seen.insert(spec.name).second) << "twice: " << spec.name;
     }
-    EXPECT_EQ(pages, (std::vector<std::string_view>{"获取", "采集数据", "发送信息", "自主获取", "操作日志", "留言"}));
+    EXPECT_EQ(pages, (std::vector<std::string_view>{"获取", "采集数据", "发送信息", "自主获取", "操作日志",
+                                                    "留言"}));
 }
 
 TEST(ControlRegistry, InitialStatesFromTheTable) {
@@ -70,7 +72,8 @@ TEST(ControlRegistry, InitialStatesFromTheTable) {
 TEST(ControlRegistry, NotifiesRealChangesOnlyAndRejectsUnknownNames) {
     ControlRegistry controls = mainWindowRegistry();
     std::vector<std::pair<ControlId, ControlProperty>> heard;
-    const auto token = controls.addListener([&](ControlId id, ControlProperty p) { heard.emplace_back(id, p); });
+    const auto token =
+        controls.addListener([&](ControlId id, ControlProperty p) { heard.emplace_back(id, p); });
     const ControlId log = controls.id(names::logBox);
     controls.appendLine(log, "one");
     controls.appendLine(log, "two");

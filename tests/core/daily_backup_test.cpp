@@ -25,7 +25,9 @@ protected:
         progress.commissionStepForward = rows;
         progress.commissionStepBackward = rows;
     }
-    std::string entry(int key) { return profile::readProfileString(file, "详细信息"_gbk, std::to_string(key)); }
+    std::string entry(int key) {
+        return profile::readProfileString(file, "详细信息"_gbk, std::to_string(key));
+    }
     std::string count() { return profile::readProfileString(file, "数量"_gbk, "数量"_gbk); }
 
     testing::TempDir dir;
@@ -56,7 +58,8 @@ TEST_F(DailyBackupTest, FileBytesAreThoseOfOneWriteAtATime) {
     table.append(productNamed("1"));
     table.append(productNamed("2"));
     backup.runPass();
-    const std::string expected = "[数量]\r\n数量=2\r\n[详细信息]\r\n1="_gbk + daily_data_file::formatEntry(productNamed("1")) +
+    const std::string expected = "[数量]\r\n数量=2\r\n[详细信息]\r\n1="_gbk +
+                                 daily_data_file::formatEntry(productNamed("1")) +
                                  "\r\n2=" + daily_data_file::formatEntry(productNamed("2")) + "\r\n";
     EXPECT_EQ(testing::readFile(file), expected);
 }

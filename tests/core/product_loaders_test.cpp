@@ -14,7 +14,9 @@ namespace {
 using namespace text::literals;
 using testing::productNamed;
 
-std::string entryLine(int key, const std::string& value) { return std::to_string(key) + "=" + value + "\r\n"; }
+std::string entryLine(int key, const std::string& value) {
+    return std::to_string(key) + "=" + value + "\r\n";
+}
 
 std::string dayFile(const std::string& count, const std::vector<std::string>& entries) {
     std::string bytes = "[数量]\r\n数量="_gbk + count + "\r\n[详细信息]\r\n"_gbk;
@@ -67,8 +69,9 @@ TEST_F(DayFileLoaderTest, SkipsWhatDoesNotFit) {
         {"count of 2^31-1 with one key", dayFile("2147483647", {good}), 1},
         {"count past 32 bits", dayFile("99999999999999", {good}), 1},
         {"a line without =", "[数量]\r\n数量=2\r\n[详细信息]\r\n1\r\n"_gbk + entryLine(2, good), 1},
-        {"binary junk", std::string("\0\xff\xfe[\x81\r\n=\n\r", 11) + dayFile("1", {good}), 1},
-        {"keys out of order with a gap", "[详细信息]\r\n3="_gbk + good + "\r\n1=" + good + "\r\n[数量]\r\n数量=3\r\n"_gbk, 2},
+        {"binary junk", std::string("\0\xff\xfe[\x81\r\n=\n\x81\r\n", 12) + dayFile("1", {good}), 1},
+        {"keys out of order with a gap",
+         "[详细信息]\r\n3="_gbk + good + "\r\n1=" + good + "\r\n[数量]\r\n数量=3\r\n"_gbk, 2},
         {"no file content at all", "", 0},
     };
     for (const Case& c : cases) {
@@ -92,9 +95,12 @@ TEST_F(DayFileLoaderTest, AMissingFileLoadsNothing) {
 TEST(CollectionFileLoader, FourPartsGoToColumnsZeroToTwoAndFour) {
     testing::TempDir dir;
     const std::string sep = collection_file::separator();
-    const auto entry = [&](const std::string& id) { return id + sep + "9.9" + sep + "http://p/" + id + sep + "标题"_gbk + id; };
-    testing::writeFile(dir / "hqsj.ini", "[数据]\r\n条数=6\r\n"_gbk + entryLine(1, entry("1")) + entryLine(2, entry("2")) +
-                                             entryLine(3, "3" + sep + "1.5") + entryLine(4, entry("4") + sep + "extra") +
+    const auto entry = [&](const std::string& id) {
+        return id + sep + "9.9" + sep + "http://p/" + id + sep + "标题"_gbk + id;
+    };
+    testing::writeFile(dir / "hqsj.ini", "[数据]\r\n条数=6\r\n"_gbk + entryLine(1, entry("1")) +
+                                             entryLine(2, entry("2")) + entryLine(3, "3" + sep + "1.5") +
+                                             entryLine(4, entry("4") + sep + "extra") +
                                              entryLine(6, entry("6")));
     ProductTable table;
     EXPECT_EQ(loadCollectionFile(dir / "hqsj.ini", table), 5u);  // key 5 is missing

@@ -51,7 +51,9 @@ TEST(ProductTable, ListenersHearEveryChangeInOrderWithReplay) {
     table.addListener(
         [&](const ProductTableChange& change) {
             using K = ProductTableChange::Kind;
-            heard.push_back((change.kind == K::Appended ? "add " : change.kind == K::Removed ? "del " : "set ") +
+            heard.push_back((change.kind == K::Appended  ? "add "
+                             : change.kind == K::Removed ? "del "
+                                                         : "set ") +
                             std::to_string(change.index));
         },
         true);

@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class ProfileFileTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "tovakin-profile-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);

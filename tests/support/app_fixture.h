@@ -16,7 +16,11 @@ inline app::ControlRegistry mainWindowRegistry() {
 
 // A product whose every cell names it, so a mixed-up row is easy to spot.
 inline app::ProductRow productNamed(const std::string& id, bool withCommission = true) {
-    return {id, id + ".90", "http://img/" + id + ".jpg", withCommission ? id + "%" : "", "title-" + id,
+    return {id,
+            id + ".90",
+            "http://img/" + id + ".jpg",
+            withCommission ? id + "%" : "",
+            "title-" + id,
             "http://s.click/" + id};
 }
 

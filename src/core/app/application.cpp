@@ -12,16 +12,20 @@ namespace tovakin::app {
 Application::Application(AppOptions options, AppServices services)
     : m_options(std::move(options)),
       m_services(services),
-      m_controls(mainWindowControls(),
-                 [this](std::string_view text) { return platform::utf8ToGbk(m_options.endpoints.expand(text)); }),
-      m_backup(m_products, m_controls, m_progress, [this] { return dayFilePath(); },
-               [this] { setTimer(names::backupTimer, 0); }) {
+      m_controls(
+          mainWindowControls(),
+          [this](std::string_view text) { return platform::utf8ToGbk(m_options.endpoints.expand(text)); }),
+      m_backup(
+          m_products, m_controls, m_progress, [this] { return dayFilePath(); },
+          [this] { setTimer(names::backupTimer, 0); }) {
     m_loop.setTimerHandler(std::string(names::captionTimer), [this] { refreshRecordCaption(); });
     m_loop.setTimerHandler(std::string(names::backupTimer), [this] { m_backup.check(); });
     m_doubleClickHandlers.emplace(names::productTable, [this] { copySelectedPromotionLink(); });
 }
 
-Application::~Application() { close(); }
+Application::~Application() {
+    close();
+}
 
 std::string Application::versionText() const {
     std::lock_guard lock(m_mutex);

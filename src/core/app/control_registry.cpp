@@ -90,7 +90,8 @@ bool ControlRegistry::enabled(ControlId id) const {
 }
 
 void ControlRegistry::setEnabled(ControlId id, bool enabled) {
-    change(id, ControlProperty::Enabled, [&](ControlState& s) { return std::exchange(s.enabled, enabled) != enabled; });
+    change(id, ControlProperty::Enabled,
+           [&](ControlState& s) { return std::exchange(s.enabled, enabled) != enabled; });
 }
 
 bool ControlRegistry::visible(ControlId id) const {
@@ -99,7 +100,8 @@ bool ControlRegistry::visible(ControlId id) const {
 }
 
 void ControlRegistry::setVisible(ControlId id, bool visible) {
-    change(id, ControlProperty::Visible, [&](ControlState& s) { return std::exchange(s.visible, visible) != visible; });
+    change(id, ControlProperty::Visible,
+           [&](ControlState& s) { return std::exchange(s.visible, visible) != visible; });
 }
 
 bool ControlRegistry::checked(ControlId id) const {
@@ -108,11 +110,13 @@ bool ControlRegistry::checked(ControlId id) const {
 }
 
 void ControlRegistry::setChecked(ControlId id, bool checked) {
-    change(id, ControlProperty::Checked, [&](ControlState& s) { return std::exchange(s.checked, checked) != checked; });
+    change(id, ControlProperty::Checked,
+           [&](ControlState& s) { return std::exchange(s.checked, checked) != checked; });
 }
 
 void ControlRegistry::setProgressMax(ControlId id, int max) {
-    change(id, ControlProperty::Progress, [&](ControlState& s) { return std::exchange(s.progressMax, max) != max; });
+    change(id, ControlProperty::Progress,
+           [&](ControlState& s) { return std::exchange(s.progressMax, max) != max; });
 }
 
 void ControlRegistry::setProgressPosition(ControlId id, int position) {

@@ -27,10 +27,10 @@ struct ControlState {
     bool checked = false;
     int progressMax = 100;
     int progressPosition = 0;
-    int timerPeriod = 0;                          // milliseconds; 0 = stopped
-    std::vector<std::string> items;               // list box lines, GBK
-    std::vector<std::vector<std::string>> rows;   // report list rows, GBK (the product table keeps its own)
-    int selectedIndex = -1;                       // list box / report list selection
+    int timerPeriod = 0;                         // milliseconds; 0 = stopped
+    std::vector<std::string> items;              // list box lines, GBK
+    std::vector<std::vector<std::string>> rows;  // report list rows, GBK (the product table keeps its own)
+    int selectedIndex = -1;                      // list box / report list selection
 };
 
 enum class ControlProperty { Text, Enabled, Visible, Checked, Progress, TimerPeriod, Items, Rows, Selection };

@@ -36,7 +36,8 @@ void DailyBackup::check() {
     const std::int64_t links =
         (std::int64_t{m_progress.linkStepForward} + std::int64_t{m_progress.linkStepBackward}) / 2;
     const std::int64_t commissions =
-        (std::int64_t{m_progress.commissionStepForward} + std::int64_t{m_progress.commissionStepBackward}) / 2;
+        (std::int64_t{m_progress.commissionStepForward} + std::int64_t{m_progress.commissionStepBackward}) /
+        2;
     if (links != rows || commissions != rows) {
         return;
     }

@@ -22,26 +22,37 @@ std::string twoDigits(int value) {
 
 std::string dateText(int style, const LocalTime& m) {
     switch (style) {
-        case 0: return joined(m.year, "年"_gbk, m.month, "月"_gbk, m.day, "日"_gbk);
-        case 1: return joined(m.year, "-", m.month, "-", m.day);
-        case 2: return joined(m.year, "/", m.month, "/", m.day);
-        case 3: return joined(m.year, "", m.month, "", m.day);
-        default: return {};
+        case 0:
+            return joined(m.year, "年"_gbk, m.month, "月"_gbk, m.day, "日"_gbk);
+        case 1:
+            return joined(m.year, "-", m.month, "-", m.day);
+        case 2:
+            return joined(m.year, "/", m.month, "/", m.day);
+        case 3:
+            return joined(m.year, "", m.month, "", m.day);
+        default:
+            return {};
     }
 }
 
 std::string timeText(int style, const LocalTime& m) {
     switch (style) {
-        case 0: return joined(m.hour, "时"_gbk, m.minute, "分"_gbk, m.second, "秒"_gbk);
-        case 1: return joined(m.hour, ":", m.minute, ":", m.second);
-        case 2: return joined(m.hour, "-", m.minute, "-", m.second);
-        case 3: return joined(m.hour, "/", m.minute, "/", m.second);
-        default: return {};
+        case 0:
+            return joined(m.hour, "时"_gbk, m.minute, "分"_gbk, m.second, "秒"_gbk);
+        case 1:
+            return joined(m.hour, ":", m.minute, ":", m.second);
+        case 2:
+            return joined(m.hour, "-", m.minute, "-", m.second);
+        case 3:
+            return joined(m.hour, "/", m.minute, "/", m.second);
+        default:
+            return {};
     }
 }
 
 std::string timestampText(const LocalTime& m) {
-    return dateText(1, m) + " " + std::to_string(m.hour) + ":" + twoDigits(m.minute) + ":" + twoDigits(m.second);
+    return dateText(1, m) + " " + std::to_string(m.hour) + ":" + twoDigits(m.minute) + ":" +
+           twoDigits(m.second);
 }
 
 std::optional<LocalTime> parseLocalTime(std::string_view text) {

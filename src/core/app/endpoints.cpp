@@ -14,7 +14,9 @@ std::string Endpoints::host(std::string_view name) const {
     return found == m_hosts.end() ? std::string() : found->second;
 }
 
-void Endpoints::setHost(std::string_view name, std::string host) { m_hosts[std::string(name)] = std::move(host); }
+void Endpoints::setHost(std::string_view name, std::string host) {
+    m_hosts[std::string(name)] = std::move(host);
+}
 
 std::string Endpoints::expand(std::string_view text) const {
     std::string out;

@@ -14,10 +14,18 @@ std::filesystem::path pathFor(const std::filesystem::path& runDirectory, const p
     return runDirectory / (dateText(1, day) + ".txt");
 }
 
-const std::string& countSection() { return "数量"_gbk; }
-const std::string& countKey() { return "数量"_gbk; }
-const std::string& entrySection() { return "详细信息"_gbk; }
-const std::string& separator() { return "-分割线-"_gbk; }
+const std::string& countSection() {
+    return "数量"_gbk;
+}
+const std::string& countKey() {
+    return "数量"_gbk;
+}
+const std::string& entrySection() {
+    return "详细信息"_gbk;
+}
+const std::string& separator() {
+    return "-分割线-"_gbk;
+}
 
 std::string formatEntry(const ProductRow& row) {
     std::string entry;
@@ -44,11 +52,19 @@ std::optional<ProductRow> parseEntry(std::string_view entry) {
 
 namespace collection_file {
 
-std::filesystem::path pathIn(const std::filesystem::path& runDirectory) { return runDirectory / "hqsj.ini"; }
+std::filesystem::path pathIn(const std::filesystem::path& runDirectory) {
+    return runDirectory / "hqsj.ini";
+}
 
-const std::string& section() { return "数据"_gbk; }
-const std::string& countKey() { return "条数"_gbk; }
-const std::string& separator() { return "！~！"_gbk; }
+const std::string& section() {
+    return "数据"_gbk;
+}
+const std::string& countKey() {
+    return "条数"_gbk;
+}
+const std::string& separator() {
+    return "！~！"_gbk;
+}
 
 std::optional<ProductRow> parseEntry(std::string_view entry) {
     const auto parts = text::splitText(entry, separator());

@@ -28,15 +28,16 @@ int lastNumberedKey(const profile::ProfileFile& file, std::string_view section) 
             !std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
             continue;
         }
-        last = static_cast<int>(std::max<std::int64_t>(last, std::min<std::int64_t>(std::stoll(key), INT_MAX)));
+        last =
+            static_cast<int>(std::max<std::int64_t>(last, std::min<std::int64_t>(std::stoll(key), INT_MAX)));
     }
     return last;
 }
 
 }  // namespace
 
-std::size_t loadDailyDataFile(const std::filesystem::path& path, ProductTable& table, ControlRegistry& controls,
-                              std::string_view versionText, std::stop_token stop) {
+std::size_t loadDailyDataFile(const std::filesystem::path& path, ProductTable& table,
+                              ControlRegistry& controls, std::string_view versionText, std::stop_token stop) {
     const profile::ProfileFile file(path);
     const int count = claimedCount(file, daily_data_file::countSection(), daily_data_file::countKey());
     const ControlId progress = controls.id(names::loadProgressBar);
@@ -68,7 +69,8 @@ std::size_t loadCollectionFile(const std::filesystem::path& path, ProductTable& 
     const int last = std::min(count, lastNumberedKey(file, collection_file::section()));
     std::size_t added = 0;
     for (int i = 1; i <= last; ++i) {
-        if (const auto row = collection_file::parseEntry(file.read(collection_file::section(), std::to_string(i)))) {
+        if (const auto row =
+                collection_file::parseEntry(file.read(collection_file::section(), std::to_string(i)))) {
             table.append(*row);
             ++added;
         }

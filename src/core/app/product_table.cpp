@@ -6,7 +6,9 @@
 namespace tovakin::app {
 
 namespace {
-bool validColumn(int column) { return column >= 0 && column < kProductColumnCount; }
+bool validColumn(int column) {
+    return column >= 0 && column < kProductColumnCount;
+}
 }  // namespace
 
 std::pair<std::size_t, RowId> ProductTable::appendLocked(ProductRow cells) {
@@ -140,7 +142,8 @@ std::size_t ProductTable::addListener(Listener listener, bool replayRows) {
     std::unique_lock lock(m_mutex);
     if (replayRows) {
         for (std::size_t index = 0; index < m_entries.size(); ++index) {
-            listener({ProductTableChange::Kind::Appended, m_entries[index].id, index, -1, m_entries[index].cells});
+            listener(
+                {ProductTableChange::Kind::Appended, m_entries[index].id, index, -1, m_entries[index].cells});
         }
     }
     m_listeners.emplace_back(m_nextToken, std::move(listener));

@@ -34,9 +34,9 @@ struct ProductTableChange {
     enum class Kind { Appended, CellChanged, Removed };
     Kind kind;
     RowId row;
-    std::size_t index;    // the row's index when the change was made
-    int column = -1;      // CellChanged
-    ProductRow cells{};   // Appended: the new row; CellChanged: only cells[column] is set
+    std::size_t index;   // the row's index when the change was made
+    int column = -1;     // CellChanged
+    ProductRow cells{};  // Appended: the new row; CellChanged: only cells[column] is set
 };
 
 class ProductTable {

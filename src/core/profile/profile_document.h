@@ -15,7 +15,7 @@ namespace tovakin::profile {
 inline constexpr std::size_t kMaxValueBytes = 10239;
 
 class ProfileDocument {
-  public:
+public:
     ProfileDocument() = default;
 
     // Accepts any bytes: CRLF or bare LF line ends, lines without "=", junk.
@@ -44,7 +44,7 @@ class ProfileDocument {
 
     bool empty() const { return m_sections.empty(); }
 
-  private:
+private:
     struct Section {
         std::string header;  // the whole "[name]" line; empty for lines before any section
         std::string name;

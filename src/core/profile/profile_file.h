@@ -14,7 +14,7 @@ namespace tovakin::profile {
 // crash leaves either the old file or the new one, never a torn one. Writers
 // of many entries flush in batches instead of rewriting the file per entry.
 class ProfileFile {
-  public:
+public:
     // Loads the file if it exists; a missing or unreadable file is empty, but
     // an unreadable one is never replaced: flush() then returns false.
     explicit ProfileFile(std::filesystem::path path);
@@ -29,7 +29,7 @@ class ProfileFile {
     // Writes pending changes; false when the file could not be replaced.
     bool flush();
 
-  private:
+private:
     std::filesystem::path m_path;
     ProfileDocument m_document;
     bool m_dirty = false;

@@ -67,7 +67,9 @@ std::string joinText(const std::vector<std::string>& parts, std::string_view sep
 }
 
 namespace {
-char foldByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldByte(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 }  // namespace
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -118,7 +120,9 @@ std::string_view cutAtCharBoundary(std::string_view text, std::size_t maxBytes) 
 }
 
 namespace {
-bool isCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }

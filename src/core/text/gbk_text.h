@@ -11,7 +11,9 @@
 // followed by one trail byte.
 namespace tovakin::text {
 
-inline bool isGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+inline bool isGbkLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 // Length in bytes of the character that starts at `pos` (1 or 2). A lead byte
 // at the very end of the text counts as a character of its own.

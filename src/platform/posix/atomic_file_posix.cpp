@@ -13,7 +13,7 @@ namespace tovakin::platform {
 namespace {
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0) {
@@ -31,7 +31,7 @@ class FileDescriptor {
         return ::close(fd) == 0;
     }
 
-  private:
+private:
     int m_fd;
 };
 
