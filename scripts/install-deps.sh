@@ -7,7 +7,9 @@ packages=(
   cmake ninja-build g++ pkg-config git clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth openbox fonts-wqy-microhei x11-utils
+  libcurl4-openssl-dev libpcre2-dev libopencc-dev opencc libasio-dev
+  libx11-dev libxtst-dev
+  xvfb xauth openbox fonts-wqy-microhei x11-utils xdotool
 )
 
 missing=()
