@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTabBar>
+#include <QTextCursor>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -302,9 +303,16 @@ void MainWindow::applyState(ControlId id) {
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
         QString plain = text;
         plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        if (edit->toPlainText() != plain) {
-            // The log grows at its end; keep it scrolled there.
-            edit->setPlainText(plain);
+        const QString shown = edit->toPlainText();
+        if (shown != plain) {
+            if (!shown.isEmpty() && plain.startsWith(shown)) {
+                // The log grows at its end: add only what is new, and keep it scrolled there.
+                QTextCursor end(edit->document());
+                end.movePosition(QTextCursor::End);
+                end.insertText(plain.mid(shown.size()));
+            } else {
+                edit->setPlainText(plain);
+            }
             edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
         }
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -114,6 +115,20 @@ TEST_F(MainWindowTest, DoubleClickCopiesThePromotionLink) {
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     application->loop().invoke([] {});
     EXPECT_EQ(clipboard.text(), "http://s.click/2");
+}
+
+TEST_F(MainWindowTest, ShowsControlChangesMadeOnOtherThreads) {
+    auto* log = window->findChild<QPlainTextEdit*>(QString::fromUtf8("编辑框3"));
+    auto* handles = window->findChild<QPushButton*>(QString::fromUtf8("按钮_排列位置"));
+    std::jthread worker([&] {
+        auto& controls = application->controls();
+        controls.appendLine(controls.id(app::names::logBox), "第一行"_gbk);
+        controls.appendLine(controls.id(app::names::logBox), "second");
+        controls.setEnabled(app::names::arrangeButton, true);
+    });
+    worker.join();
+    QTRY_COMPARE(log->toPlainText(), QString::fromUtf8("第一行\nsecond"));
+    QTRY_VERIFY(handles->isEnabled());
 }
 
 TEST_F(MainWindowTest, KeepsUpWithTenThousandRowsFromAWorker) {
