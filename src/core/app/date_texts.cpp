@@ -14,8 +14,10 @@ std::string joined(int a, const std::string& sepA, int b, const std::string& sep
     return std::to_string(a) + sepA + std::to_string(b) + sepB + std::to_string(c) + tail;
 }
 
+// A "0" in front, then the last two characters.
 std::string twoDigits(int value) {
-    const std::string padded = "0" + std::to_string(value);
+    std::string padded = std::to_string(value);
+    padded.insert(padded.begin(), '0');
     return padded.substr(padded.size() - 2);
 }
 }  // namespace
