@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the program and opens its main window on a demo run
 # directory that holds today's data file with a small sample of products.
+# The simulated affiliate platform runs beside it, so the window's query
+# server (port 19730) answers item ids; try
+#   build/ci/src/tovakin-cli query 39005872107
 # On a machine without a display it runs on a private Xvfb and saves a
 # screenshot instead (build/demo/screenshot.png).
 set -euo pipefail
@@ -28,8 +31,38 @@ while IFS=$'\t' read -r id price picture commission title link; do
 done < demo/sample-products.tsv
 echo "demo run directory: $run_dir ($count products in $(basename "$day_file"))"
 
+# The simulated world plays the affiliate platform on loopback; its
+# configuration points the window at it. Stopped by its process id at the end.
+sim_config="build/demo/sim.ini"
+: >"$sim_config"
+"$bin/tovakin-cli" sim --cookie-file "$PWD/build/demo/sim-cookies.txt" >"$sim_config" &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+  grep -q '^\[session\]' "$sim_config" && break
+  sleep 0.1
+done
+if ! grep -q '^\[session\]' "$sim_config"; then
+  echo "the simulated world did not start" >&2
+  exit 1
+fi
+echo "simulated affiliate platform: $(head -n 1 "$sim_config" | tr -d '\r' | sed 's/^; //')"
+echo "the window answers queries on port 19730: $bin/tovakin-cli query 39005872107"
+
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec "$bin/tovakin" --run-dir "$run_dir"
+  "$bin/tovakin" --run-dir "$run_dir" --config "$sim_config"
+  exit
 fi
 echo "no display: running on a private Xvfb and saving a screenshot"
-scripts/with-desktop.sh "$bin/tovakin" --run-dir "$run_dir" --page "采集数据" --screenshot build/demo/screenshot.png
+scripts/with-desktop.sh "$bin/tovakin" --run-dir "$run_dir" --config "$sim_config" --page "采集数据" \
+  --screenshot build/demo/screenshot.png &
+window_pid=$!
+# Ask the window's query server while it is up.
+for _ in $(seq 1 50); do
+  if reply=$("$bin/tovakin-cli" query --timeout 5 39005872107 2>/dev/null); then
+    echo "query 39005872107 -> $reply"
+    break
+  fi
+  sleep 0.2
+done
+wait "$window_pid"

@@ -5,8 +5,10 @@
 #include "core/app/application.h"
 #include "core/app/control_names.h"
 #include "core/app/date_texts.h"
+#include "core/app/dialogs.h"
 #include "core/app/run_directory.h"
 #include "platform/fake/fake_clipboard.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/text_codec.h"
 
 namespace tovakin::cli {
@@ -90,8 +92,10 @@ int controlsCommand(const Args& args, std::ostream& out, std::ostream& err) {
     platform::SystemClock systemClock;
     platform::FakeClock fixedClock(now.value_or(app::LocalTime{}));
     platform::FakeClipboard clipboard;
+    platform::FakeDesktop desktop;  // headless: no chat windows
     app::Application application({directory.path, {}},
-                                 {now ? static_cast<platform::Clock&>(fixedClock) : systemClock, clipboard});
+                                 {now ? static_cast<platform::Clock&>(fixedClock) : systemClock, clipboard,
+                                  desktop, app::stderrDialogs()});
     application.start();
     application.waitUntilLoaded();
 

@@ -11,8 +11,12 @@
 
 #include "core/app/application.h"
 #include "core/app/run_directory.h"
+#include "core/web/cookie_store.h"
 #include "gui/main_window.h"
+#include "gui/qt_dialogs.h"
+#include "platform/atomic_file.h"
 #include "platform/qt/qt_clipboard.h"
+#include "platform/x11/x11_desktop.h"
 
 namespace tovakin::gui {
 
@@ -30,6 +34,11 @@ int runGui(int argc, char** argv) {
         QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the screen once the table is loaded, then quit."),
         QStringLiteral("FILE"));
+    const QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Configuration file (default: tovakin.ini in the run directory)."),
+        QStringLiteral("FILE"));
+    parser.addOption(configOption);
     const QCommandLineOption pageOption(QStringLiteral("page"),
                                         QStringLiteral("Open the window on this tab page."),
                                         QStringLiteral("CAPTION"));
@@ -48,10 +57,30 @@ int runGui(int argc, char** argv) {
         return 1;
     }
 
+    std::optional<std::filesystem::path> configFile;
+    if (parser.isSet(configOption)) {
+        configFile = parser.value(configOption).toStdString();
+    }
+    app::LoadedConfiguration loaded = app::configurationFor(runDirectory.path, configFile);
+    if (!loaded.error.empty()) {
+        std::cerr << "tovakin: " << loaded.error << "\n";
+        return 1;
+    }
+    if (!loaded.configuration.cookieFile.empty()) {
+        // The login session of a headless deployment (or of the simulated world).
+        if (const auto cookies = platform::readWholeFile(loaded.configuration.cookieFile)) {
+            web::cookieStore().importNetscape(*cookies);
+        }
+    }
+
     platform::SystemClock clock;
     platform::QtClipboard clipboard;
-    app::Application application({runDirectory.path, {}}, {clock, clipboard});
+    platform::X11Desktop desktop;
+    QtDialogs dialogs;
+    app::Application application({runDirectory.path, std::move(loaded.configuration)},
+                                 {clock, clipboard, desktop, dialogs});
     MainWindow window(application);
+    dialogs.setOwner(&window);
     if (parser.isSet(pageOption)) {
         for (int i = 0; i < window.tabBar()->count(); ++i) {
             if (window.tabBar()->tabText(i) == parser.value(pageOption)) {

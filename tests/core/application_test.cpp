@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "core/app/control_names.h"
+#include "core/app/dialogs.h"
 #include "core/app/product_files.h"
 #include "core/profile/profile_file.h"
 #include "core/text/gbk_literal.h"
 #include "platform/fake/fake_clipboard.h"
+#include "platform/fake/fake_desktop.h"
 #include "support/app_fixture.h"
 #include "support/temp_dir.h"
 
@@ -36,7 +40,8 @@ protected:
         }
     }
     Application& startApp() {
-        app = std::make_unique<Application>(AppOptions{dir.path(), {}}, AppServices{clock, clipboard});
+        app = std::make_unique<Application>(AppOptions{dir.path(), {}},
+                                            AppServices{clock, clipboard, desktop, dialogs});
         app->start();
         app->waitUntilLoaded();
         return *app;
@@ -45,6 +50,9 @@ protected:
     testing::TempDir dir;
     platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
     platform::FakeClipboard clipboard;
+    platform::FakeDesktop desktop;
+    std::ostringstream dialogLog;
+    LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<Application> app;
 };
 
@@ -87,6 +95,31 @@ TEST_F(ApplicationTest, DoubleClickCopiesTheSelectedRowsLinkOrAnEmptyText) {
         a.loop().invoke([] {});  // the handler reads the selection when it runs
     }
     EXPECT_EQ(clipboard.history(), (std::vector<std::string>{"http://s.click/2", "", ""}));
+}
+
+TEST_F(ApplicationTest, ChatWindowButtonsAndTableDoubleClickReachTheDesktop) {
+    writeDayFile(2);  // enables 按钮_获取句柄
+    desktop.addWindow({{31, 1, 0, "group-a", "TXGuiFoundation"}, {400, 400, 320, 240}});
+    desktop.addWindow({{32, 1, 0, "group-b", "TXGuiFoundation"}, {0, 0, 500, 300}});
+    Application& a = startApp();
+    const ControlId table = a.controls().id(names::chatWindowTable);
+
+    a.click(names::arrangeButton);  // still disabled: nothing moves
+    a.click(names::findChatWindowsButton);
+    a.loop().invoke([] {});
+    EXPECT_TRUE(desktop.moves().empty());
+    EXPECT_EQ(a.controls().state(table).rows,
+              (std::vector<std::vector<std::string>>{{"group-a", "31"}, {"group-b", "32"}}));
+
+    a.click(names::arrangeButton);
+    a.loop().invoke([] {});
+    EXPECT_EQ(desktop.geometry(31), (platform::WindowGeometry{50, 30, 320, 240}));
+    EXPECT_EQ(desktop.geometry(32), (platform::WindowGeometry{50, 60, 500, 300}));
+
+    a.controls().setSelectedIndex(table, 0);
+    a.doubleClick(names::chatWindowTable);
+    a.loop().invoke([] {});
+    EXPECT_EQ(a.controls().state(table).rows, (std::vector<std::vector<std::string>>{{"group-b", "32"}}));
 }
 
 TEST_F(ApplicationTest, CaptionTimerShowsTheRecordCount) {

@@ -37,6 +37,24 @@ TEST(DateTexts, NewYearMidnightHasNoLeadingZerosButTwoDigitMinutes) {
     EXPECT_EQ(timestampText({2015, 12, 31, 23, 59, 9}), "2015-12-31 23:59:09");
 }
 
+TEST(DateTexts, DateTimeTextLeavesOutTrailingZeroParts) {
+    const struct {
+        LocalTime moment;
+        const char* text;
+    } cases[] = {
+        {{2014, 8, 16, 14, 5, 30}, "2014年8月16日14时5分30秒"},
+        {{2014, 8, 16, 14, 5, 0}, "2014年8月16日14时5分"},
+        {{2014, 8, 16, 14, 0, 0}, "2014年8月16日14时"},
+        {{2014, 8, 16, 14, 0, 30}, "2014年8月16日14时0分30秒"},
+        {{2014, 8, 16, 0, 0, 0}, "2014年8月16日"},
+        {{2014, 8, 16, 0, 0, 7}, "2014年8月16日0时0分7秒"},
+        {{2014, 8, 16, 0, 30, 0}, "2014年8月16日0时30分"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::gbkToUtf8(dateTimeText(c.moment)), c.text);
+    }
+}
+
 TEST(DateTexts, ParsesOnlyRealMoments) {
     EXPECT_EQ(parseLocalTime("2014-08-16 09:05:07"), (LocalTime{2014, 8, 16, 9, 5, 7}));
     EXPECT_TRUE(parseLocalTime("2016-02-29 00:00:00"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
@@ -13,10 +15,12 @@
 #include <thread>
 
 #include "core/app/control_names.h"
+#include "core/app/dialogs.h"
 #include "core/app/product_files.h"
 #include "core/profile/profile_file.h"
 #include "core/text/gbk_literal.h"
 #include "platform/fake/fake_clipboard.h"
+#include "platform/fake/fake_desktop.h"
 #include "support/app_fixture.h"
 #include "support/temp_dir.h"
 
@@ -36,8 +40,8 @@ protected:
                 dayFile, "详细信息"_gbk, std::to_string(i),
                 app::daily_data_file::formatEntry(testing::productNamed(std::to_string(i))));
         }
-        application = std::make_unique<app::Application>(app::AppOptions{dir.path(), {}},
-                                                         app::AppServices{clock, clipboard});
+        application = std::make_unique<app::Application>(
+            app::AppOptions{dir.path(), {}}, app::AppServices{clock, clipboard, desktop, dialogs});
         window = std::make_unique<MainWindow>(*application);
         window->show();
         application->start();
@@ -56,6 +60,9 @@ protected:
     testing::TempDir dir;
     platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
     platform::FakeClipboard clipboard;
+    platform::FakeDesktop desktop;
+    std::ostringstream dialogLog;
+    app::LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<app::Application> application;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,26 +1,47 @@
 #include "core/app/application.h"
 
+#include <iostream>
+
 #include "core/app/control_names.h"
 #include "core/app/date_texts.h"
 #include "core/app/product_files.h"
 #include "core/app/product_loaders.h"
 #include "core/app/record_caption.h"
+#include "core/broadcast/chat_windows.h"
+#include "core/query/link_lookup.h"
+#include "core/query/query_reply.h"
+#include "core/query/query_server.h"
+#include "core/text/gbk_literal.h"
+#include "core/web/affiliate_client.h"
 #include "platform/text_codec.h"
 
 namespace tovakin::app {
+
+using namespace text::literals;
 
 Application::Application(AppOptions options, AppServices services)
     : m_options(std::move(options)),
       m_services(services),
       m_controls(
           mainWindowControls(),
-          [this](std::string_view text) { return platform::utf8ToGbk(m_options.endpoints.expand(text)); }),
+          [this](std::string_view text) { return platform::utf8ToGbk(m_options.configuration.endpoints.expand(text)); }),
       m_backup(
           m_products, m_controls, m_progress, [this] { return dayFilePath(); },
           [this] { setTimer(names::backupTimer, 0); }) {
     m_loop.setTimerHandler(std::string(names::captionTimer), [this] { refreshRecordCaption(); });
     m_loop.setTimerHandler(std::string(names::backupTimer), [this] { m_backup.check(); });
     m_doubleClickHandlers.emplace(names::productTable, [this] { copySelectedPromotionLink(); });
+    m_clickHandlers.emplace(names::findChatWindowsButton,
+                            [this] { broadcast::RefreshChatWindows(m_controls, m_services.desktop); });
+    m_clickHandlers.emplace(names::arrangeButton,
+                            [this] { broadcast::ArrangeChatWindows(m_controls, m_services.desktop); });
+    m_doubleClickHandlers.emplace(names::chatWindowTable,
+                                  [this] { broadcast::RemoveSelectedChatWindow(m_controls); });
+    m_linkLookup = std::make_unique<query::LinkLookup>(
+        m_controls, m_services.clipboard, m_services.dialogs,
+        [client = affiliateClient()](const std::string& id) { return client.lookupPromotionLink(id); });
+    m_clickHandlers.emplace("按钮8", [this] { m_linkLookup->lookup(); });
+    m_clickHandlers.emplace("按钮9", [this] { m_linkLookup->copy(); });
 }
 
 Application::~Application() {
@@ -30,6 +51,35 @@ Application::~Application() {
 std::string Application::versionText() const {
     std::lock_guard lock(m_mutex);
     return m_versionText;
+}
+
+web::AffiliateClient Application::affiliateClient() const {
+    return web::AffiliateClient(
+        web::AffiliateRequests(m_options.configuration.endpoints, m_options.configuration.affiliate));
+}
+
+void Application::startQueryServer() {
+    if (!m_options.configuration.queryPort) {
+        return;
+    }
+    query::QueryServerOptions options;
+    options.port = *m_options.configuration.queryPort;
+    options.address = m_options.configuration.queryAddress;
+    auto server = std::make_unique<query::QueryServer>(
+        options,
+        [client = affiliateClient()](const std::string& id) { return query::answerQuery(client, id); },
+        [this](const std::string& identity) {
+            m_controls.addItem(m_controls.id("列表框3"),
+                               query::connectionLogEntry(identity, m_services.clock.now()));
+        });
+    if (!server->start()) {
+        // The rest of the program goes on without the query service.
+        std::cerr << "tovakin: query server: " << server->error() << "\n";
+        m_controls.appendLine(m_controls.id(names::logBox), "查询服务未能启动："_gbk + server->error());
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_queryServer = std::move(server);
 }
 
 void Application::start() {
@@ -67,6 +117,11 @@ void Application::close() {
     if (m_appThread.joinable()) {
         m_appThread.join();
     }
+    // The created handler has run or never will: the server is there or not.
+    if (m_queryServer) {
+        m_queryServer->stop();
+    }
+    m_linkLookup->stop();
     m_dayFileLoader.request_stop();
     if (m_dayFileLoader.joinable()) {
         m_dayFileLoader.join();
@@ -110,6 +165,7 @@ void Application::onCreated() {
         m_versionText = std::string(kVersionText);
     }
     m_controls.setText(names::window, "Tovakin-" + std::string(kVersionText));
+    startQueryServer();
 
     const std::filesystem::path dayFile = dayFilePath();
     std::error_code ec;

@@ -11,12 +11,22 @@
 
 #include "core/app/control_registry.h"
 #include "core/app/daily_backup.h"
-#include "core/app/endpoints.h"
+#include "core/app/configuration.h"
+#include "core/app/dialogs.h"
 #include "core/app/enrichment_progress.h"
 #include "core/app/event_loop.h"
 #include "core/app/product_table.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
+#include "platform/desktop.h"
+
+namespace tovakin::web {
+class AffiliateClient;
+}  // namespace tovakin::web
+namespace tovakin::query {
+class LinkLookup;
+class QueryServer;
+}  // namespace tovakin::query
 
 // The running program without its window: the controls' state, the product
 // table, the app thread with its timers, and the handlers of the window's
@@ -27,11 +37,13 @@ namespace tovakin::app {
 struct AppServices {
     platform::Clock& clock;
     platform::Clipboard& clipboard;
+    platform::Desktop& desktop;
+    Dialogs& dialogs;
 };
 
 struct AppOptions {
     std::filesystem::path runDirectory;
-    Endpoints endpoints;
+    Configuration configuration;
 };
 
 class Application {
@@ -46,6 +58,8 @@ public:
     EventLoop& loop() { return m_loop; }
     EnrichmentProgress& enrichmentProgress() { return m_progress; }
     const std::filesystem::path& runDirectory() const { return m_options.runDirectory; }
+    const Configuration& configuration() const { return m_options.configuration; }
+    const AppServices& services() const { return m_services; }
     std::string versionText() const;
 
     // Starts the app thread and runs the window's created handler on it.
@@ -72,9 +86,16 @@ public:
     void refreshRecordCaption();
     void copySelectedPromotionLink();
     DailyBackup& backup() { return m_backup; }
+    // The TCP query server (服务器1) once the created handler started it; null
+    // when the configuration serves no queries or the port could not be had.
+    query::QueryServer* queryServer() { return m_queryServer.get(); }
+    query::LinkLookup& linkLookup() { return *m_linkLookup; }
 
 private:
     using Handler = std::function<void()>;
+
+    web::AffiliateClient affiliateClient() const;
+    void startQueryServer();
 
     AppOptions m_options;
     AppServices m_services;
@@ -85,6 +106,8 @@ private:
     DailyBackup m_backup;
     std::map<std::string, Handler, std::less<>> m_clickHandlers;
     std::map<std::string, Handler, std::less<>> m_doubleClickHandlers;
+    std::unique_ptr<query::LinkLookup> m_linkLookup;
+    std::unique_ptr<query::QueryServer> m_queryServer;
 
     mutable std::mutex m_mutex;
     std::string m_versionText;

@@ -57,6 +57,22 @@ std::string timestampText(const LocalTime& m) {
            twoDigits(m.second);
 }
 
+std::string dateTimeText(const LocalTime& m) {
+    std::string text = dateText(0, m);
+    if (m.hour == 0 && m.minute == 0 && m.second == 0) {
+        return text;
+    }
+    text += std::to_string(m.hour) + "时"_gbk;
+    if (m.minute == 0 && m.second == 0) {
+        return text;
+    }
+    text += std::to_string(m.minute) + "分"_gbk;
+    if (m.second == 0) {
+        return text;
+    }
+    return text + std::to_string(m.second) + "秒"_gbk;
+}
+
 std::optional<LocalTime> parseLocalTime(std::string_view text) {
     // Fixed layout: YYYY-MM-DD HH:MM:SS
     if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||

@@ -19,6 +19,9 @@ std::string dateText(int style, const LocalTime& moment);
 std::string timeText(int style, const LocalTime& moment);
 // "2014-8-16 9:05:07".
 std::string timestampText(const LocalTime& moment);
+// "2014年8月16日14时5分30秒"; trailing zero parts of the time of day are left
+// out ("…14时5分", "…14时", at midnight only the date), inner ones stay ("14时0分30秒").
+std::string dateTimeText(const LocalTime& moment);
 
 // Reads "YYYY-MM-DD HH:MM:SS"; nullopt unless it is a real date and time.
 std::optional<LocalTime> parseLocalTime(std::string_view text);

@@ -4,8 +4,16 @@ namespace tovakin::app {
 
 Endpoints::Endpoints()
     : m_hosts{
+          // The affiliate platform: its pages (login) and its JSON API.
           {"affiliate-web-host", "www.alimama.com"},
+          {"affiliate-api-host", "pub.alimama.com"},
+          // Hosts that appear inside requests and answers of the platform.
+          {"mall-item-host", "detail.tmall.com"},
+          {"affiliate-click-host", "s.click.taobao.com"},
+          {"redirect-link-host", "redirect.simba.taobao.com"},
+          // The item-info service of the custom collection.
           {"item-info-host", "www.tkzhushou.com"},
+          // The shopping-guide sites.
           {"usite-host", "uz.taobao.com"},
       } {}
 

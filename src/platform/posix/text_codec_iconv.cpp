@@ -1,8 +1,10 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <optional>
 #include <stdexcept>
 
+#include "platform/posix/unicode_composition.h"
 #include "platform/text_codec.h"
 
 namespace tovakin::platform {
@@ -21,9 +23,11 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // `skipInvalid` returns how many input bytes one bad character spans.
-    template <typename SkipInvalid>
-    std::string convert(std::string_view input, SkipInvalid skipInvalid) {
+    // `onInvalid` is called where iconv stops at a character it cannot take
+    // (malformed, or not representable in the target). It returns how many
+    // input bytes to replace with one "?", or nothing to end the result there.
+    template <typename OnInvalid>
+    std::string convert(std::string_view input, OnInvalid onInvalid) {
         std::string output;
         output.resize(input.size() * 2 + 16);
         char* in = const_cast<char*>(input.data());
@@ -40,15 +44,20 @@ public:
             }
             if (errno == E2BIG) {
                 output.resize(output.size() * 2);
-            } else {  // EILSEQ or EINVAL (truncated sequence at the end)
-                if (outLeft < 1) {
-                    output.resize(output.size() * 2);
-                }
-                output[outPos++] = '?';
-                const std::size_t skip = std::min(inLeft, skipInvalid(std::string_view(in, inLeft)));
-                in += skip;
-                inLeft -= skip;
+                continue;
             }
+            // EILSEQ, or EINVAL for a sequence cut off at the end
+            const std::optional<std::size_t> skip = onInvalid(std::string_view(in, inLeft));
+            if (!skip) {
+                break;
+            }
+            if (outLeft < 1) {
+                output.resize(output.size() * 2);
+            }
+            output[outPos++] = '?';
+            const std::size_t n = std::min(inLeft, std::max<std::size_t>(1, *skip));
+            in += n;
+            inLeft -= n;
         }
         output.resize(outPos);
         return output;
@@ -75,7 +84,7 @@ std::size_t utf8SequenceLength(std::string_view rest) {
     return len;
 }
 
-std::size_t gbkSequenceLength(std::string_view rest) {
+std::size_t dbcsSequenceLength(std::string_view rest) {
     const auto lead = static_cast<unsigned char>(rest[0]);
     return (lead >= 0x81 && lead <= 0xFE && rest.size() > 1) ? 2 : 1;
 }
@@ -84,12 +93,33 @@ std::size_t gbkSequenceLength(std::string_view rest) {
 
 std::string utf8ToGbk(std::string_view utf8) {
     thread_local Converter converter("CP936", "UTF-8");
-    return converter.convert(utf8, utf8SequenceLength);
+    return converter.convert(
+        utf8, [](std::string_view rest) -> std::optional<std::size_t> { return utf8SequenceLength(rest); });
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
     thread_local Converter converter("UTF-8", "CP936");
-    return converter.convert(gbk, gbkSequenceLength);
+    return converter.convert(
+        gbk, [](std::string_view rest) -> std::optional<std::size_t> { return dbcsSequenceLength(rest); });
+}
+
+std::string utf8ToGbk(std::string_view utf8, const GbkEncoding& encoding) {
+    thread_local Converter converter("CP936", "UTF-8");
+    const std::string composed = encoding.composeMarks ? posix::composeMarks(utf8) : std::string();
+    const std::string_view input = encoding.composeMarks ? std::string_view(composed) : utf8;
+    return converter.convert(input, [&](std::string_view rest) -> std::optional<std::size_t> {
+        char32_t cp = 0;
+        if (encoding.stopAtUnmappable && posix::decodeUtf8(rest, cp) != 0) {
+            return std::nullopt;  // well-formed, so GBK lacks the character
+        }
+        return utf8SequenceLength(rest);
+    });
+}
+
+std::string big5ToUtf8(std::string_view big5) {
+    thread_local Converter converter("UTF-8", "CP950");
+    return converter.convert(
+        big5, [](std::string_view rest) -> std::optional<std::size_t> { return dbcsSequenceLength(rest); });
 }
 
 }  // namespace tovakin::platform

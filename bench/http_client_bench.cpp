@@ -1,0 +1,124 @@
+// Requests per second against the loopback server: the HTTP client with its
+// per-thread connection reuse, the same client made to open a connection per
+// request, PlainHttpGet, and the curl command spawned once per request.
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <memory>
+#include <string>
+
+#include "core/web/http_client.h"
+// The benchmarks link tovakin_core only; the server comes along as source.
+#include "sim/http_server.h"
+
+extern char** environ;
+
+namespace {
+
+using tovakin::sim::HttpRequest;
+using tovakin::sim::HttpResponse;
+
+constexpr const char* kHost = "pub.bench.test";
+
+tovakin::sim::HttpServer& server() {
+    static const std::unique_ptr<tovakin::sim::HttpServer> instance = [] {
+        auto created = std::make_unique<tovakin::sim::HttpServer>();
+        created->setRecording(false);
+        created->route("*", "*", [](const HttpRequest&) {
+            return HttpResponse::text(
+                R"({"data":{"sclick":"http://s.click.test/t?e=1"},"info":{"ok":true}})");
+        });
+        created->start(0, 2);
+        created->serveHostForClients(kHost);
+        return created;
+    }();
+    return *instance;
+}
+
+std::string benchUrl() {
+    return server().url(kHost, "/urltrans/urltrans.json?siteid=1&t=1");
+}
+
+void reportConnections(benchmark::State& state, std::size_t before) {
+    state.SetItemsProcessed(state.iterations());
+    state.counters["connections"] = static_cast<double>(server().connectionCount() - before);
+}
+
+void BM_HttpClientRequest(benchmark::State& state) {
+    const tovakin::web::HttpClient client;
+    const std::string target = benchUrl();
+    const std::size_t before = server().connectionCount();
+    for (auto _ : state) {
+        std::string url = target;
+        benchmark::DoNotOptimize(client.request(url));
+    }
+    reportConnections(state, before);
+}
+BENCHMARK(BM_HttpClientRequest)->UseRealTime();
+BENCHMARK(BM_HttpClientRequest)->Threads(4)->UseRealTime();
+
+void BM_HttpClientNewConnectionEachTime(benchmark::State& state) {
+    const tovakin::web::HttpClient client;
+    const std::string target = benchUrl();
+    tovakin::web::RequestOptions closing;
+    closing.headers = "Connection: close\r\n";
+    const std::size_t before = server().connectionCount();
+    for (auto _ : state) {
+        std::string url = target;
+        benchmark::DoNotOptimize(client.request(url, closing));
+    }
+    reportConnections(state, before);
+}
+BENCHMARK(BM_HttpClientNewConnectionEachTime)->UseRealTime();
+
+void BM_PlainHttpGet(benchmark::State& state) {
+    const std::string target = benchUrl();
+    const std::size_t before = server().connectionCount();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tovakin::web::PlainHttpGet(target));
+    }
+    reportConnections(state, before);
+}
+BENCHMARK(BM_PlainHttpGet)->UseRealTime();
+
+// One worker thread per request, as the timed operation is defined; each worker opens its own connection.
+void BM_HttpClientRequestTimed(benchmark::State& state) {
+    const tovakin::web::HttpClient client;
+    const std::string target = benchUrl();
+    const std::size_t before = server().connectionCount();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(client.requestTimed(target));
+    }
+    reportConnections(state, before);
+}
+BENCHMARK(BM_HttpClientRequestTimed)->UseRealTime();
+
+// The baseline: one curl process per request, as a script would do it.
+void BM_CurlCommandPerRequest(benchmark::State& state) {
+    const std::string target = benchUrl();
+    const std::string connectTo = std::string(kHost) + "::127.0.0.1:" + std::to_string(server().port());
+    const std::size_t before = server().connectionCount();
+    for (auto _ : state) {
+        std::string args[] = {"curl", "-s", "-o", "/dev/null", "--connect-to", connectTo, target};
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
+                        args[4].data(), args[5].data(), args[6].data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv, environ) != 0) {
+            state.SkipWithError("curl cannot be started");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+    }
+    reportConnections(state, before);
+}
+BENCHMARK(BM_CurlCommandPerRequest)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
