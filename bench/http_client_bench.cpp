@@ -8,9 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "core/web/affiliate_client.h"
+#include "core/web/cookie_store.h"
 #include "core/web/http_client.h"
-// The benchmarks link tovakin_core only; the server comes along as source.
 #include "sim/http_server.h"
+#include "sim/simulated_world.h"
 
 extern char** environ;
 
@@ -118,6 +120,58 @@ void BM_CurlCommandPerRequest(benchmark::State& state) {
     reportConnections(state, before);
 }
 BENCHMARK(BM_CurlCommandPerRequest)->UseRealTime();
+
+// The simulated affiliate platform: commission searches for catalogue items
+// through the client the enrichment uses, against the same URLs fetched by
+// spawning curl with the session cookie.
+tovakin::sim::SimulatedWorld& world() {
+    static const std::unique_ptr<tovakin::sim::SimulatedWorld> instance = [] {
+        auto created = std::make_unique<tovakin::sim::SimulatedWorld>();
+        created->start();
+        tovakin::web::cookieStore().importNetscape(created->sessionCookies());
+        return created;
+    }();
+    return *instance;
+}
+
+tovakin::web::AffiliateClient platformClient() {
+    return tovakin::web::AffiliateClient(
+        tovakin::web::AffiliateRequests(world().endpoints(), tovakin::app::AffiliateAccount{}));
+}
+
+void BM_SimulatedPlatformCommission(benchmark::State& state) {
+    const tovakin::web::AffiliateClient client = platformClient();
+    const auto& items = world().catalog().items();
+    std::size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(client.commissionRate(items[next++ % items.size()].itemId));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SimulatedPlatformCommission)->UseRealTime();
+BENCHMARK(BM_SimulatedPlatformCommission)->Threads(4)->UseRealTime();
+
+void BM_SimulatedPlatformCommissionByCurl(benchmark::State& state) {
+    const tovakin::web::AffiliateClient client = platformClient();
+    const auto& items = world().catalog().items();
+    std::string cookie = "Cookie: cookie2=" + world().platform().session();
+    std::size_t next = 0;
+    for (auto _ : state) {
+        std::string target = client.requests().commissionSearchUrl(items[next++ % items.size()].itemId);
+        std::string args[] = {"curl", "-s", "-o", "/dev/null", "-H", cookie, target};
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
+                        args[4].data(), args[5].data(), args[6].data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv, environ) != 0) {
+            state.SkipWithError("curl cannot be started");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SimulatedPlatformCommissionByCurl)->UseRealTime();
 
 }  // namespace
 

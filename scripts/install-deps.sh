@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libpcre2-dev libopencc-dev opencc libasio-dev
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev curl
   xvfb xauth openbox fonts-wqy-microhei x11-utils xdotool
 )
 
