@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/web/affiliate_client.h"
 #include "core/web/cookie_store.h"
@@ -40,6 +41,22 @@ tovakin::sim::HttpServer& server() {
 
 std::string benchUrl() {
     return server().url(kHost, "/urltrans/urltrans.json?siteid=1&t=1");
+}
+
+// Runs the curl command once, as a script would; false when it fails.
+bool runCurl(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void reportConnections(benchmark::State& state, std::size_t before) {
@@ -102,17 +119,7 @@ void BM_CurlCommandPerRequest(benchmark::State& state) {
     const std::string connectTo = std::string(kHost) + "::127.0.0.1:" + std::to_string(server().port());
     const std::size_t before = server().connectionCount();
     for (auto _ : state) {
-        std::string args[] = {"curl", "-s", "-o", "/dev/null", "--connect-to", connectTo, target};
-        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
-                        args[4].data(), args[5].data(), args[6].data(), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv, environ) != 0) {
-            state.SkipWithError("curl cannot be started");
-            break;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!runCurl({"curl", "-s", "-o", "/dev/null", "--connect-to", connectTo, target})) {
             state.SkipWithError("curl failed");
             break;
         }
@@ -157,17 +164,11 @@ void BM_SimulatedPlatformCommissionByCurl(benchmark::State& state) {
     std::string cookie = "Cookie: cookie2=" + world().platform().session();
     std::size_t next = 0;
     for (auto _ : state) {
-        std::string target = client.requests().commissionSearchUrl(items[next++ % items.size()].itemId);
-        std::string args[] = {"curl", "-s", "-o", "/dev/null", "-H", cookie, target};
-        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
-                        args[4].data(), args[5].data(), args[6].data(), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv, environ) != 0) {
-            state.SkipWithError("curl cannot be started");
+        const std::string target = client.requests().commissionSearchUrl(items[next++ % items.size()].itemId);
+        if (!runCurl({"curl", "-s", "-o", "/dev/null", "-H", cookie, target})) {
+            state.SkipWithError("curl failed");
             break;
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
     }
     state.SetItemsProcessed(state.iterations());
 }

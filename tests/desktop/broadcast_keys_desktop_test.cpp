@@ -15,6 +15,7 @@
 #include "desktop/standin_process.h"
 #include "platform/qt/qt_clipboard.h"
 #include "support/temp_dir.h"
+#include "tools/chat_standin/pixel_hash.h"
 
 // Xlib last: its macros clash with Qt and gtest names.
 #include <X11/Xlib.h>
@@ -35,17 +36,6 @@ QImage thumbnail() {
         }
     }
     return picture;
-}
-
-// The stand-in's pixel hash: SHA-256 over the 32-bit ARGB rows.
-QString pixelHash(const QImage& picture) {
-    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (int y = 0; y < argb.height(); ++y) {
-        hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)),
-                                    static_cast<qsizetype>(argb.width()) * 4));
-    }
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 std::vector<QJsonObject> transcript(const QString& path) {
@@ -146,7 +136,7 @@ TEST(BroadcastKeysDesktopTest, ComposedMessageReachesEveryGroupWithItsPicture) {
         ASSERT_EQ(pictures.size(), 1) << groups[i];
         EXPECT_EQ(pictures[0][QStringLiteral("width")].toInt(), picture.width());
         EXPECT_EQ(pictures[0][QStringLiteral("height")].toInt(), picture.height());
-        EXPECT_EQ(pictures[0][QStringLiteral("hash")].toString(), pixelHash(picture)) << groups[i];
+        EXPECT_EQ(pictures[0][QStringLiteral("hash")].toString(), standin::pixelHash(picture)) << groups[i];
     }
     EXPECT_TRUE(noKeyPressed());
 }

@@ -1,4 +1,5 @@
 #include "chat_window.h"
+#include "pixel_hash.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -14,21 +15,7 @@
 
 namespace tovakin::standin {
 
-namespace {
-
-// A hash of the picture's pixels (32-bit ARGB, row by row without padding), so
-// that the same picture gives the same hash whatever its file format was.
-QString pixelHash(const QImage& picture) {
-    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (int y = 0; y < argb.height(); ++y) {
-        hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)),
-                                    static_cast<qsizetype>(argb.width()) * 4));
-    }
-    return QString::fromLatin1(hash.result().toHex());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ChatWindow::ChatWindow(const QString& group, const QString& transcriptPath, QWidget* parent)
     : QWidget(parent), m_group(group), m_transcriptPath(transcriptPath) {

@@ -55,6 +55,16 @@ std::vector<std::string> splitText(std::string_view text, std::string_view separ
     }
 }
 
+std::string_view takeLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
 std::string joinText(const std::vector<std::string>& parts, std::string_view separator) {
     std::string joined;
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -28,6 +28,10 @@ std::size_t findAtCharBoundary(std::string_view text, std::string_view needle, s
 // split at "-" gives three parts. An empty text gives no parts at all.
 std::vector<std::string> splitText(std::string_view text, std::string_view separator);
 
+// Removes the first line from `text` and returns it, without its line feed
+// and without a carriage return before it.
+std::string_view takeLine(std::string_view& text);
+
 // Joins `parts` with `separator` between them.
 std::string joinText(const std::vector<std::string>& parts, std::string_view separator);
 

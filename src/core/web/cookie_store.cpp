@@ -6,6 +6,8 @@
 #include <charconv>
 #include <ctime>
 
+#include "core/text/gbk_text.h"
+
 namespace tovakin::web {
 
 namespace {
@@ -268,12 +270,7 @@ std::size_t CookieStore::importNetscape(std::string_view text) {
     std::size_t taken = 0;
     const std::int64_t at = now();
     while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+        std::string_view line = text::takeLine(text);
         Cookie cookie;
         if (line.starts_with(kHttpOnly)) {
             cookie.httpOnly = true;

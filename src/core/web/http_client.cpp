@@ -353,12 +353,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
 // composed text decides those.
 void addHeaderLines(HeaderList& list, std::string_view text) {
     while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = text::takeLine(text);
         if (!line.empty()) {
             list.add(std::string(line));
         }

@@ -1,4 +1,5 @@
 #include "core/web/text_encoding.h"
+#include "platform/utf8.h"
 
 #include <chrono>
 #include <optional>
@@ -57,21 +58,7 @@ std::string utf16ToUtf8(std::u16string_view units) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = u'?';
         }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        platform::appendUtf8(out, cp);
     }
     return out;
 }

@@ -1,4 +1,5 @@
 #include "platform/posix/unicode_composition.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -265,24 +266,6 @@ char32_t composedOf(char32_t base, char32_t mark) {
     return 0;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::size_t decodeUtf8(std::string_view rest, char32_t& cp) {
@@ -338,13 +321,13 @@ std::string composeMarks(std::string_view utf8) {
         if (lastStart != std::string::npos) {
             if (const char32_t composed = composedOf(last, cp)) {
                 out.resize(lastStart);
-                appendUtf8(out, composed);
+                platform::appendUtf8(out, composed);
                 last = composed;
                 continue;
             }
         }
         lastStart = out.size();
-        appendUtf8(out, cp);
+        platform::appendUtf8(out, cp);
         last = cp;
     }
     return out;
