@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -28,7 +29,7 @@ public:
     void run();
     void quit();
     bool quitting() const;
-    bool inLoopThread() const { return std::this_thread::get_id() == m_loopThread; }
+    bool inLoopThread() const { return std::this_thread::get_id() == m_loopThread.load(); }
 
     // On the loop thread: keeps running queued events and due timers for
     // `duration` (less when the loop is quitting).
@@ -64,7 +65,7 @@ private:
     std::deque<Task> m_tasks;
     std::map<std::string, Timer> m_timers;
     bool m_quit = false;
-    std::thread::id m_loopThread;
+    std::atomic<std::thread::id> m_loopThread{};  // read from other threads by invoke()
 };
 
 }  // namespace tovakin::app
