@@ -16,6 +16,12 @@ constexpr std::pair<const char*, const char*> kHosts[] = {
     {"redirect-link-host", "redirect.simba.taobao.localhost"},
     {"item-info-host", "www.tkzhushou.localhost"},
     {"usite-host", "uz.taobao.localhost"},
+    {"zhe800-host", "zhe800.uz.taobao.localhost"},
+    {"maidehao-host", "maidehao.uz.taobao.localhost"},
+    {"zizai-host", "zizaigouwu.uz.taobao.localhost"},
+    {"uzhan-center-host", "www.uzhanzhongxin.localhost"},
+    {"item-page-host", "item.taobao.localhost"},
+    {"picture-host", "img01.taobaocdn.localhost"},
 };
 
 std::string randomSession() {
@@ -51,6 +57,12 @@ bool SimulatedWorld::start() {
         return false;
     }
     m_platform = std::make_unique<AffiliatePlatform>(m_catalog, endpoints(), randomSession());
+    m_pictures.install(m_server, "img01.taobaocdn.localhost");
+    m_guideSites = std::make_unique<ShoppingGuideSites>(
+        m_catalog, GuideHosts{"zhe800.uz.taobao.localhost", "maidehao.uz.taobao.localhost",
+                              "zizaigouwu.uz.taobao.localhost", "www.uzhanzhongxin.localhost",
+                              endpoints().host("item-page-host"), endpoints().host("picture-host")});
+    m_guideSites->install(m_server);
     const std::string webHost = "www.alimama.localhost";
     const std::string apiHost = "pub.alimama.localhost";
     m_server.route(webHost, "/member/login.htm", [this](const HttpRequest& request) {

@@ -10,6 +10,8 @@
 #include "sim/affiliate_platform.h"
 #include "sim/catalog.h"
 #include "sim/http_server.h"
+#include "sim/picture_host.h"
+#include "sim/shopping_guide_sites.h"
 
 // The outside world on one loopback port: every service under a host name of
 // its own ("pub.alimama.localhost", ...), which curl resolves to loopback.
@@ -38,6 +40,9 @@ public:
     const Catalog& catalog() const { return m_catalog; }
     const AffiliatePlatform& platform() const { return *m_platform; }
     HttpServer& server() { return m_server; }
+    // The four shopping-guide sites (after start), to read their pages or make them fail.
+    ShoppingGuideSites& guideSites() { return *m_guideSites; }
+    const PictureHost& pictures() const { return m_pictures; }
 
     // The logged-in session as a Netscape cookie file.
     std::string sessionCookies() const;
@@ -54,6 +59,8 @@ private:
     Catalog m_catalog;
     HttpServer m_server;
     std::unique_ptr<AffiliatePlatform> m_platform;
+    PictureHost m_pictures;
+    std::unique_ptr<ShoppingGuideSites> m_guideSites;
     std::mutex m_randomMutex;
     std::uint64_t m_randomState;
 };

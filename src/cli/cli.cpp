@@ -13,6 +13,10 @@ constexpr const char* kUsage =
     "  profile set FILE SECTION KEY VALUE    write a value\n"
     "  profile delete FILE SECTION KEY       remove a key\n"
     "  controls [--run-dir DIR] [--now TIME] start headless and print every control, one JSON object a line\n"
+    "  collect [--run-dir DIR] [--config FILE] [--cookies FILE]\n"
+    "                                        collect the shopping-guide pages, complete the products and\n"
+    "                                        write the day's data file, without a window (exit 1: nothing\n"
+    "                                        collected or written)\n"
     "  windows [--chat]                      list the visible top-level windows (handle, class, title;\n"
     "                                        --chat: only the group chat windows); needs an X display\n"
     "  date-text STYLE [TIME]                date text of style 0-3\n"
@@ -56,6 +60,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         if (command == "controls") {
             return controlsCommand(rest, out, err);
+        }
+        if (command == "collect") {
+            return collectCommand(rest, out, err);
         }
         if (command == "windows") {
             return windowsCommand(rest, out, err);

@@ -21,6 +21,8 @@ int serveCommand(const Args& args, std::ostream& out, std::ostream& err);
 int queryCommand(const Args& args, std::ostream& out, std::ostream& err);
 int profileCommand(const Args& args, std::ostream& out, std::ostream& err);
 int controlsCommand(const Args& args, std::ostream& out, std::ostream& err);
+// "获取数据" without a window: collect, complete, write the day's data file.
+int collectCommand(const Args& args, std::ostream& out, std::ostream& err);
 int windowsCommand(const Args& args, std::ostream& out, std::ostream& err);
 int dateTextCommand(const Args& args, std::ostream& out);
 int timeTextCommand(const Args& args, std::ostream& out);

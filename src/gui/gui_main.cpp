@@ -7,10 +7,14 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
+#include <chrono>
 #include <iostream>
 
 #include "core/app/application.h"
+#include "core/app/control_names.h"
 #include "core/app/run_directory.h"
+#include "core/collect/collection_run.h"
+#include "core/collect/enrichment.h"
 #include "core/web/cookie_store.h"
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
@@ -42,6 +46,13 @@ int runGui(int argc, char** argv) {
     const QCommandLineOption pageOption(QStringLiteral("page"),
                                         QStringLiteral("Open the window on this tab page."),
                                         QStringLiteral("CAPTION"));
+    const QCommandLineOption clickOption(
+        QStringLiteral("click"),
+        QStringLiteral(
+            "Click this control once the table is loaded (e.g. 按钮_启动获取数据); with --screenshot "
+            "the picture is taken once the run it starts has completed the table."),
+        QStringLiteral("NAME"));
+    parser.addOption(clickOption);
     parser.addOption(runDirOption);
     parser.addOption(screenshotOption);
     parser.addOption(pageOption);
@@ -91,10 +102,29 @@ int runGui(int argc, char** argv) {
     window.show();
     application.start();
 
+    const std::string clickName = parser.value(clickOption).toStdString();
+    if (!clickName.empty()) {
+        QTimer::singleShot(0, &window, [&application, clickName] {
+            application.waitUntilLoaded();
+            application.click(clickName);
+        });
+    }
+    // With a click that starts the collection: settled once its run has ended
+    // (the chat-window button is enabled) and the enrichment loops are through.
+    const auto settled = [&application, collecting = clickName == collect::kCollectButton] {
+        return !collecting || (application.controls().enabled(app::names::findChatWindowsButton) &&
+                               !application.enrichment().running());
+    };
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);
-        QTimer::singleShot(0, &window, [&] {
+        auto* poll = new QTimer(&window);
+        const auto started = std::chrono::steady_clock::now();
+        QObject::connect(poll, &QTimer::timeout, &window, [&, poll, file, started] {
             application.waitUntilLoaded();
+            if (!settled() && std::chrono::steady_clock::now() - started < std::chrono::minutes(2)) {
+                return;
+            }
+            poll->stop();
             // Let the window show what the loader put in the table.
             QTimer::singleShot(1500, &window, [&, file] {
                 window.applyPendingChanges();
@@ -105,6 +135,7 @@ int runGui(int argc, char** argv) {
                 window.close();
             });
         });
+        poll->start(200);
     }
     const int status = QApplication::exec();
     application.close();

@@ -11,6 +11,7 @@
 
 #include "core/app/application.h"
 #include "core/app/configuration.h"
+#include "core/query/link_lookup.h"
 #include "core/query/query_client.h"
 #include "core/query/query_reply.h"
 #include "core/text/gbk_literal.h"

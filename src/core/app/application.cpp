@@ -8,6 +8,8 @@
 #include "core/app/product_loaders.h"
 #include "core/app/record_caption.h"
 #include "core/broadcast/chat_windows.h"
+#include "core/collect/collection_run.h"
+#include "core/collect/enrichment.h"
 #include "core/query/link_lookup.h"
 #include "core/query/query_reply.h"
 #include "core/query/query_server.h"
@@ -22,9 +24,10 @@ using namespace text::literals;
 Application::Application(AppOptions options, AppServices services)
     : m_options(std::move(options)),
       m_services(services),
-      m_controls(
-          mainWindowControls(),
-          [this](std::string_view text) { return platform::utf8ToGbk(m_options.configuration.endpoints.expand(text)); }),
+      m_controls(mainWindowControls(),
+                 [this](std::string_view text) {
+                     return platform::utf8ToGbk(m_options.configuration.endpoints.expand(text));
+                 }),
       m_backup(
           m_products, m_controls, m_progress, [this] { return dayFilePath(); },
           [this] { setTimer(names::backupTimer, 0); }) {
@@ -42,6 +45,15 @@ Application::Application(AppOptions options, AppServices services)
         [client = affiliateClient()](const std::string& id) { return client.lookupPromotionLink(id); });
     m_clickHandlers.emplace("按钮8", [this] { m_linkLookup->lookup(); });
     m_clickHandlers.emplace("按钮9", [this] { m_linkLookup->copy(); });
+    m_enrichment =
+        std::make_unique<collect::Enrichment>(m_products, m_controls, m_progress, affiliateClient());
+    m_clickHandlers.emplace(collect::kCollectButton,
+                            [this] { collect::CollectionRun(collect::collectionContextFor(*this)).run(); });
+    m_clickHandlers.emplace("按钮2", [this] {
+        m_enrichment->startButtonLoops();
+        m_controls.setEnabled("按钮2", false);
+        m_controls.setEnabled(names::findChatWindowsButton, true);
+    });
 }
 
 Application::~Application() {
@@ -112,6 +124,8 @@ void Application::close() {
     } else {
         onWillBeDestroyed();
     }
+    // The loops write into the table and the controls; none may outlive the app.
+    m_enrichment->close();
     m_loop.quit();
     std::lock_guard lock(m_mutex);
     if (m_appThread.joinable()) {

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <thread>
 
+#include "core/app/configuration.h"
 #include "core/app/control_registry.h"
 #include "core/app/daily_backup.h"
-#include "core/app/configuration.h"
 #include "core/app/dialogs.h"
 #include "core/app/enrichment_progress.h"
 #include "core/app/event_loop.h"
@@ -23,6 +23,9 @@
 namespace tovakin::web {
 class AffiliateClient;
 }  // namespace tovakin::web
+namespace tovakin::collect {
+class Enrichment;
+}  // namespace tovakin::collect
 namespace tovakin::query {
 class LinkLookup;
 class QueryServer;
@@ -90,6 +93,8 @@ public:
     // when the configuration serves no queries or the port could not be had.
     query::QueryServer* queryServer() { return m_queryServer.get(); }
     query::LinkLookup& linkLookup() { return *m_linkLookup; }
+    // The enrichment loops (the collection run and 按钮2 start them).
+    collect::Enrichment& enrichment() { return *m_enrichment; }
 
 private:
     using Handler = std::function<void()>;
@@ -108,6 +113,7 @@ private:
     std::map<std::string, Handler, std::less<>> m_doubleClickHandlers;
     std::unique_ptr<query::LinkLookup> m_linkLookup;
     std::unique_ptr<query::QueryServer> m_queryServer;
+    std::unique_ptr<collect::Enrichment> m_enrichment;
 
     mutable std::mutex m_mutex;
     std::string m_versionText;

@@ -15,6 +15,13 @@ Endpoints::Endpoints()
           {"item-info-host", "www.tkzhushou.com"},
           // The shopping-guide sites.
           {"usite-host", "uz.taobao.com"},
+          {"zhe800-host", "zhe800.uz.taobao.com"},
+          {"maidehao-host", "maidehao.uz.taobao.com"},
+          {"zizai-host", "zizaigouwu.uz.taobao.com"},
+          {"uzhan-center-host", "www.uzhanzhongxin.com"},
+          // The marketplace's item pages (named inside the guide pages' markup) and pictures.
+          {"item-page-host", "item.taobao.com"},
+          {"picture-host", "img01.taobaocdn.com"},
       } {}
 
 std::string Endpoints::host(std::string_view name) const {

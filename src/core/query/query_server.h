@@ -26,8 +26,8 @@ struct QueryServerOptions {
     // Chunks received but not yet answered, per connection; at the limit the
     // server stops reading from that client until a reply has gone out.
     std::size_t maxInFlightPerConnection = 8;
-    // A connection with nothing received, sent or pending for this long is closed.
-    std::chrono::milliseconds idleTimeout{std::chrono::minutes(30)};
+    // A connection that neither sent a chunk nor took a reply for this long is closed.
+    std::chrono::milliseconds idleTimeout{std::chrono::hours(1)};
     std::size_t minWorkers = 2;
     std::size_t maxWorkers = 128;
     std::chrono::milliseconds workerIdleExit{std::chrono::seconds(30)};

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace tovakin::query {
@@ -46,7 +47,15 @@ void WorkerPool::submit(std::function<void()> job) {
     // Detached: a thread that outlives stop() keeps the state alive itself.
     ++m_state->threads;
     lock.unlock();
-    std::thread([state = m_state] { workerLoop(state); }).detach();
+    try {
+        std::thread([state = m_state] { workerLoop(state); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had now: the threads there are take the job, or the next submit tries again.
+        lock.lock();
+        --m_state->threads;
+        lock.unlock();
+        m_state->work.notify_one();
+    }
 }
 
 void WorkerPool::stop(std::chrono::milliseconds grace) {
