@@ -4,26 +4,17 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/cli_runner.h"
 #include "sim/simulated_world.h"
 #include "support/temp_dir.h"
 
 namespace tovakin {
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
+using Result = testing::CliResult;
 
 Result run(const std::string& arguments) {
-    FILE* pipe = popen((std::string(TOVAKIN_CLI) + " " + arguments + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    for (std::size_t n = 0; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCliLine(arguments);
 }
 
 // The simulated world in this process; the real tovakin-cli talks to it with

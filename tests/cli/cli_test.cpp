@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "cli/cli_runner.h"
 #include "core/text/gbk_literal.h"
 #include "support/temp_dir.h"
 
@@ -13,44 +14,15 @@ namespace {
 
 using namespace text::literals;
 
-struct Result {
-    int status;
-    std::string out;
-};
+using Result = testing::CliResult;
 
-std::string quoted(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) {
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return q + "'";
-}
-
-// Runs the real tovakin-cli; standard error goes to the same text.
+// Standard error joins standard output.
 Result cli(const std::vector<std::string>& args) {
-    std::string command = TOVAKIN_CLI;
-    for (const auto& arg : args) {
-        command += " " + quoted(arg);
-    }
-    command += " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCli(args);
 }
 
 std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        all.push_back(line);
-    }
-    return all;
+    return testing::outputLines(text);
 }
 
 TEST(Cli, ProfileRoundTripWritesGbkAndPrintsUtf8) {

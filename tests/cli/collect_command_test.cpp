@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "cli/cli_runner.h"
 #include "core/app/product_files.h"
 #include "core/profile/profile_file.h"
 #include "core/text/gbk_literal.h"
@@ -17,20 +18,10 @@ namespace {
 
 using namespace text::literals;
 
-struct Result {
-    int status;
-    std::string out;
-};
+using Result = testing::CliResult;
 
 Result run(const std::string& arguments) {
-    FILE* pipe = popen((std::string(TOVAKIN_CLI) + " " + arguments + " 2>&1").c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    for (std::size_t n = 0; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCliLine(arguments, testing::Stderr::Merged);
 }
 
 class CollectCommandTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/cli_runner.h"
 #include "sim/http_server.h"
 #include "support/temp_dir.h"
 
@@ -13,22 +14,11 @@ namespace {
 using sim::HttpRequest;
 using sim::HttpResponse;
 
-struct CliRun {
-    int status;
-    std::string out;  // standard output only, bytes as written
-};
+using CliRun = testing::CliResult;
 
+// Standard output only, bytes as written.
 CliRun cli(const std::string& arguments) {
-    const std::string command = std::string(TOVAKIN_CLI) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCliLine(arguments);
 }
 
 class HttpCommandTest : public ::testing::Test {

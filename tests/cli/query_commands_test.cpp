@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/cli_runner.h"
 #include "sim/simulated_world.h"
 #include "support/temp_dir.h"
 
@@ -15,20 +16,10 @@ extern char** environ;
 namespace tovakin {
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
+using Result = testing::CliResult;
 
 Result run(const std::string& arguments) {
-    FILE* pipe = popen((std::string(TOVAKIN_CLI) + " " + arguments + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    for (std::size_t n = 0; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCliLine(arguments);
 }
 
 // `tovakin-cli serve` as a child process with its standard output and error on pipes.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/cli_runner.h"
 #include "core/text/gbk_literal.h"
 #include "support/temp_dir.h"
 
@@ -13,39 +14,12 @@ namespace {
 
 using namespace text::literals;
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-std::string quoted(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) {
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return q + "'";
-}
+using Result = testing::CliResult;
 
 // Runs the real tovakin-cli with `input` on standard input; standard error
 // goes to the same bytes.
 Result cli(const std::vector<std::string>& args, const std::string& input = "") {
-    testing::TempDir dir;
-    const auto inputFile = dir / "stdin";
-    testing::writeFile(inputFile, input);
-    std::string command = TOVAKIN_CLI;
-    for (const auto& arg : args) {
-        command += " " + quoted(arg);
-    }
-    command += " < " + quoted(inputFile.string()) + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::runCli(args, testing::Stderr::Merged, input);
 }
 
 TEST(TextCommands, ExtractFromGbkOnStandardInputWithUtf8Markers) {
