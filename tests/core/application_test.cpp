@@ -20,7 +20,7 @@ namespace {
 using namespace text::literals;
 using testing::productNamed;
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test, protected testing::FakeServices {
 protected:
     void writeDayFile(int rows) {
         const auto path = daily_data_file::pathFor(dir.path(), clock.now());
@@ -40,19 +40,13 @@ protected:
         }
     }
     Application& startApp() {
-        app = std::make_unique<Application>(AppOptions{dir.path(), {}},
-                                            AppServices{clock, clipboard, desktop, dialogs});
+        app = std::make_unique<Application>(AppOptions{dir.path(), {}}, services());
         app->start();
         app->waitUntilLoaded();
         return *app;
     }
 
     testing::TempDir dir;
-    platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<Application> app;
 };
 

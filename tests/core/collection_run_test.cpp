@@ -17,6 +17,7 @@
 #include "platform/fake/fake_desktop.h"
 #include "platform/text_codec.h"
 #include "sim/simulated_world.h"
+#include "support/app_fixture.h"
 #include "support/temp_dir.h"
 
 namespace tovakin::collect {
@@ -34,14 +35,13 @@ constexpr std::size_t kFullRunRows = 8 * sim::ShoppingGuideSites::kZhe800PerPage
                                      10 * sim::ShoppingGuideSites::kZizaiPerPage +
                                      8 * sim::ShoppingGuideSites::kUzhanCenterPerPage;
 
-class CollectionRunTest : public ::testing::Test {
+class CollectionRunTest : public ::testing::Test, protected testing::FakeServices {
 protected:
     void SetUp() override {
         ASSERT_TRUE(world.start());
         app::Configuration configuration;
         configuration.endpoints = world.endpoints();
-        app = std::make_unique<app::Application>(app::AppOptions{dir.path(), configuration},
-                                                 app::AppServices{clock, clipboard, desktop, dialogs});
+        app = std::make_unique<app::Application>(app::AppOptions{dir.path(), configuration}, services());
         app->start();
         app->waitUntilLoaded();
     }
@@ -60,11 +60,6 @@ protected:
 
     testing::TempDir dir;
     sim::SimulatedWorld world;
-    platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    app::LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<app::Application> app;
     int enrichmentStarts = 0;
 };

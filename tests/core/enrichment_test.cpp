@@ -340,15 +340,10 @@ TEST_F(EnrichmentTest, StoppingEndsTheLoopsAtTheirNextStep) {
 TEST_F(EnrichmentTest, ButtonLoopsFillLinkAndCommissionForwardAndSwitchTheButtons) {
     startWorld();
     testing::TempDir dir;
-    platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    app::LoggingDialogs dialogs{dialogLog};
+    testing::FakeServices fakes;
     app::Configuration configuration;
     configuration.endpoints = world->endpoints();
-    app::Application a(app::AppOptions{dir.path(), configuration},
-                       app::AppServices{clock, clipboard, desktop, dialogs});
+    app::Application a(app::AppOptions{dir.path(), configuration}, fakes.services());
     a.start();
     a.waitUntilLoaded();
     const std::vector<std::string> ids{item(0).itemId, "123", item(1).itemId, item(2).itemId};

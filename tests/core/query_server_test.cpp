@@ -21,6 +21,7 @@
 #include "platform/fake/fake_desktop.h"
 #include "platform/text_codec.h"
 #include "sim/simulated_world.h"
+#include "support/app_fixture.h"
 #include "support/temp_dir.h"
 
 namespace tovakin::query {
@@ -350,25 +351,22 @@ TEST(QueryConfiguration, PortAndAddressKeys) {
 
 // The server as the window runs it: started by the created handler,
 // connections in 列表框3, a port in use reported in 编辑框3.
-class QueryServiceInApplicationTest : public QueryServerTest {
+class QueryServiceInApplicationTest : public QueryServerTest, protected testing::FakeServices {
+protected:
+    QueryServiceInApplicationTest() { clock.set({2014, 8, 16, 14, 5, 0}); }
+
 protected:
     app::Application& startApp(std::uint16_t port) {
         app::Configuration config;
         config.endpoints = world.endpoints();
         config.queryPort = port;
         config.queryAddress = "127.0.0.1";
-        application = std::make_unique<app::Application>(
-            app::AppOptions{dir.path(), config}, app::AppServices{clock, clipboard, desktop, dialogs});
+        application = std::make_unique<app::Application>(app::AppOptions{dir.path(), config}, services());
         application->start();
         application->waitUntilLoaded();
         return *application;
     }
     testing::TempDir dir;
-    platform::FakeClock clock{{2014, 8, 16, 14, 5, 0}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    app::LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<app::Application> application;
 };
 

@@ -31,6 +31,7 @@
 #include "platform/fake/fake_clipboard.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/text_codec.h"
+#include "support/app_fixture.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -88,14 +89,13 @@ private:
     pid_t m_pid = -1;
 };
 
-class CollectionGuiTest : public ::testing::Test {
+class CollectionGuiTest : public ::testing::Test, protected testing::FakeServices {
 protected:
     void SetUp() override {
         const std::optional<app::Configuration> configuration = sim.configuration();
         ASSERT_TRUE(configuration) << "tovakin-cli sim did not start";
         application =
-            std::make_unique<app::Application>(app::AppOptions{dir.path(), *configuration},
-                                               app::AppServices{clock, clipboard, desktop, dialogs});
+            std::make_unique<app::Application>(app::AppOptions{dir.path(), *configuration}, services());
         window = std::make_unique<MainWindow>(*application);
         window->show();
         application->start();
@@ -121,11 +121,6 @@ protected:
 
     testing::TempDir dir;
     SimProcess sim{dir.path()};
-    platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    app::LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<app::Application> application;
     std::unique_ptr<MainWindow> window;
 };

@@ -30,7 +30,7 @@ namespace {
 using namespace text::literals;
 using app::ControlKind;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected testing::FakeServices {
 protected:
     void SetUp() override {
         const auto dayFile = app::daily_data_file::pathFor(dir.path(), clock.now());
@@ -40,8 +40,7 @@ protected:
                 dayFile, "详细信息"_gbk, std::to_string(i),
                 app::daily_data_file::formatEntry(testing::productNamed(std::to_string(i))));
         }
-        application = std::make_unique<app::Application>(
-            app::AppOptions{dir.path(), {}}, app::AppServices{clock, clipboard, desktop, dialogs});
+        application = std::make_unique<app::Application>(app::AppOptions{dir.path(), {}}, services());
         window = std::make_unique<MainWindow>(*application);
         window->show();
         application->start();
@@ -58,11 +57,6 @@ protected:
     void waitForRows(int rows) { QTRY_COMPARE_WITH_TIMEOUT(productView()->model()->rowCount(), rows, 20000); }
 
     testing::TempDir dir;
-    platform::FakeClock clock{{2014, 8, 16, 9, 5, 7}};
-    platform::FakeClipboard clipboard;
-    platform::FakeDesktop desktop;
-    std::ostringstream dialogLog;
-    app::LoggingDialogs dialogs{dialogLog};
     std::unique_ptr<app::Application> application;
     std::unique_ptr<MainWindow> window;
 };
