@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "core/app/control_spec.h"
+#include "core/app/control_description.h"
 #include "core/app/product_table.h"
 
 namespace tovakin::gui {

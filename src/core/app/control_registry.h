@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/app/control_spec.h"
+#include "core/app/control_description.h"
 
 // The live state of every control of the main window. Each single operation
 // is atomic; sequences of them are not (callers that need more take care of

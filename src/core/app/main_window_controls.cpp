@@ -1,7 +1,7 @@
 #include <array>
 
+#include "core/app/control_description.h"
 #include "core/app/control_names.h"
-#include "core/app/control_spec.h"
 
 namespace tovakin::app {
 namespace {
