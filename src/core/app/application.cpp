@@ -127,18 +127,26 @@ void Application::close() {
     // The loops write into the table and the controls; none may outlive the app.
     m_enrichment->close();
     m_loop.quit();
-    std::lock_guard lock(m_mutex);
-    if (m_appThread.joinable()) {
-        m_appThread.join();
+    // Joined without holding the lock: a handler still finishing on the app
+    // thread may need it (the version text, the query server slot).
+    std::jthread appThread;
+    std::jthread dayFileLoader;
+    {
+        std::lock_guard lock(m_mutex);
+        appThread = std::move(m_appThread);
+        dayFileLoader = std::move(m_dayFileLoader);
+    }
+    if (appThread.joinable()) {
+        appThread.join();
     }
     // The created handler has run or never will: the server is there or not.
     if (m_queryServer) {
         m_queryServer->stop();
     }
     m_linkLookup->stop();
-    m_dayFileLoader.request_stop();
-    if (m_dayFileLoader.joinable()) {
-        m_dayFileLoader.join();
+    dayFileLoader.request_stop();
+    if (dayFileLoader.joinable()) {
+        dayFileLoader.join();
     }
 }
 
