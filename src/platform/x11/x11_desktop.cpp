@@ -57,57 +57,49 @@ Atom atom(Display* display, const char* name) {
     return XInternAtom(display, name, False);
 }
 
-// A property as 32-bit items (longs in Xlib's client-side format).
-std::vector<unsigned long> cardinals(Display* display, Window window, Atom property, Atom type) {
-    std::vector<unsigned long> values;
-    Atom actualType = 0;
+// One read of a window property; the data is freed with the reading.
+struct PropertyRead {
+    Atom type = 0;
     int format = 0;
     unsigned long count = 0;
-    unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &remaining, &data) == Success &&
-        data && format == 32 && actualType == type) {
-        const auto* items = reinterpret_cast<const unsigned long*>(data);
-        values.assign(items, items + count);
+    bool ok = false;
+
+    PropertyRead(Display* display, Window window, Atom property, Atom wanted, long length) {
+        unsigned long remaining = 0;
+        ok = XGetWindowProperty(display, window, property, 0, length, False, wanted, &type, &format, &count,
+                                &remaining, &data) == Success;
     }
-    if (data) {
-        XFree(data);
+    ~PropertyRead() {
+        if (data) {
+            XFree(data);
+        }
     }
-    return values;
+    PropertyRead(const PropertyRead&) = delete;
+    PropertyRead& operator=(const PropertyRead&) = delete;
+};
+
+// A property as 32-bit items (longs in Xlib's client-side format).
+std::vector<unsigned long> cardinals(Display* display, Window window, Atom property, Atom type) {
+    const PropertyRead read(display, window, property, type, 1 << 16);
+    if (!read.ok || !read.data || read.format != 32 || read.type != type) {
+        return {};
+    }
+    const auto* items = reinterpret_cast<const unsigned long*>(read.data);
+    return {items, items + read.count};
 }
 
 bool hasProperty(Display* display, Window window, Atom property) {
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    const bool found = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
-                                          &actualType, &format, &count, &remaining, &data) == Success &&
-                       actualType != 0;
-    if (data) {
-        XFree(data);
-    }
-    return found;
+    const PropertyRead read(display, window, property, AnyPropertyType, 0);
+    return read.ok && read.type != 0;
 }
 
 std::string utf8Property(Display* display, Window window, Atom property, Atom type) {
-    std::string text;
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &remaining, &data) == Success &&
-        data && format == 8 && actualType == type) {
-        text.assign(reinterpret_cast<const char*>(data), count);
+    const PropertyRead read(display, window, property, type, 1 << 16);
+    if (!read.ok || !read.data || read.format != 8 || read.type != type) {
+        return {};
     }
-    if (data) {
-        XFree(data);
-    }
-    return text;
+    return std::string(reinterpret_cast<const char*>(read.data), read.count);
 }
 
 // The window's title in UTF-8: _NET_WM_NAME, else WM_NAME in whatever encoding it has.
